@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds Paginor from scratch and runs every test:
+# first the unit tests built with the address and undefined-behaviour
+# sanitizers, then the whole suite (unit, end-to-end, reader) with ctest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPAGINOR_SANITIZE=ON \
+      -DPAGINOR_BENCH=OFF
+cmake --build build-asan --target paginor_tests -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    build-asan/tests/paginor_tests --gtest_brief=1
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"

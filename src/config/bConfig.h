@@ -1,0 +1,111 @@
+// TBookConfig: the options record of one run, its configuration file reader
+// and its example writer.
+#pragma once
+
+#include "core/bObject.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace paginor {
+
+// The program's identity, used by the banner, the example configuration, the
+// readme and the reader-default texts.
+inline constexpr const char* kProgramVersion = "5.0.8";
+inline constexpr const char* kMakerSite = "orvantis.example";          // without scheme
+inline constexpr const char* kMakerSiteUrl = "http://orvantis.example"; // with scheme
+inline constexpr const char* kDefaultBookInfo = "Made with Paginor by Orvantis, 2026";
+
+// One desktop font to be converted into a loadable bitmap font.
+struct TFontDesc {
+    std::u16string Name;
+    int Size = 0; // points
+    bool Bold = false;
+    bool Italic = false;
+};
+
+inline constexpr int kFontSlots = 3;
+inline constexpr int kColorMaps = 8;
+inline constexpr int kCustomMidletData = 3;
+inline constexpr int kMidletTexts = 2000;
+
+// Field names follow the configuration keys. The numbered families are held
+// in zero-based arrays: key BackColor1 is BackColor[0], FontName3 is
+// Fonts[2], CustomMidletData2 is CustomMidletData[1]; MidletTexts[k] is key k.
+class TBookConfig : public TBookObject {
+public:
+    TBookConfig(); // the constructor defaults, which -config prints
+
+    std::u16string BookName;
+    std::u16string BookInfo;
+    std::u16string MidletVersion;
+    std::u16string MidletVendor;
+    std::u16string MidletInfoUrl;
+    std::u16string MidletDescription;
+    std::array<std::u16string, kCustomMidletData> CustomMidletData;
+    std::u16string TextFileName;
+    std::u16string OutputDir;
+    std::u16string Temp1Dir;   // no key: ExeDir + "temp1"
+    std::u16string MetaInfDir; // no key: ExeDir + "temp1/META-INF"
+    std::u16string Temp2Dir;   // no key: ExeDir + "temp2"
+    std::u16string SplashFileName;
+    std::u16string IconFileName;
+    std::u16string LinkLFileName;
+    std::u16string LinkPFileName;
+    std::u16string BackgroundFileName;
+    int TextPartSize = 0;
+    int TextPartCount = 0;
+    std::u16string TextPartHead;
+    std::u16string TextPartTail;
+    std::u16string TextPartLink;
+    std::u16string TextHead;
+    std::u16string TextTail;
+    bool FormatEn = false;
+    bool TagsEn = false;
+    bool TagsForced = false; // no key: set by the build driver
+    int LineSpacing = 0;
+    int CharSpacing = 0;
+    bool WordWrap = false;
+    bool PortraitLayout = false;
+    int SplashTimeout = 0;
+    int TextMargin = 0;
+    int SmoothScroll = 0;
+    std::array<int, kColorMaps> BackColor{};
+    std::array<int, kColorMaps> FontColor{};
+    std::array<int, kColorMaps> LinkColor{};
+    std::array<std::optional<TFontDesc>, kFontSlots> Fonts;
+    int ImageMode = 1;
+    int ImageMargin = 0;
+    std::u16string ImagePngOptions;
+    std::u16string ImageJpgOptions;
+    int PasswordMode = 0;
+    int Password = 0;
+    std::vector<std::u16string> MidletTexts; // kMidletTexts entries
+    std::u16string ExeDir;    // no key: program folder with a trailing "/"
+    std::u16string SourceDir; // no key: folder of TextFileName with a trailing "/"
+    int DebugLevel = 6;
+
+    // Fills the record from a configuration file; raises
+    // "Can't read config file NAME" when the file cannot be read.
+    void ReadConfig(const std::u16string& fileName);
+    // Writes the commented example configuration (UTF-16LE, CR LF); raises
+    // "Cant't save config file NAME" on failure.
+    void WriteExampleConfig(const std::u16string& fileName) const;
+
+    // The first of ExeDir + name, SourceDir + name, the start folder + name and
+    // the configuration file's folder + name that names an existing file;
+    // otherwise the name unchanged.
+    std::u16string ResolveFileName(const std::u16string& name) const;
+    // Number of font slots that hold a font (0..3).
+    int FontCount() const;
+
+    // Set by the entry: the folder the program was started in and the folder
+    // of the configuration file, both with a trailing "/" (or empty). They
+    // extend the search of ResolveFileName after ExeDir and SourceDir.
+    std::u16string StartDir;
+    std::u16string ConfigDir;
+};
+
+} // namespace paginor

@@ -1,0 +1,161 @@
+#include "core/bObject.h"
+
+#include "core/bVar.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iconv.h>
+#include <iostream>
+#include <memory>
+#include <uchardet/uchardet.h>
+
+namespace paginor {
+
+namespace {
+
+int g_logThreshold = 0;
+
+// The characters windows-1252 puts at 0x80..0x9F; the five undefined codes
+// map to themselves so that no byte is ever lost.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u16string DecodeWindows1252(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (unsigned char b : bytes)
+        out += (b >= 0x80 && b < 0xA0) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        unsigned char b = static_cast<unsigned char>(bytes[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + extra >= bytes.size() + (extra == 0)) return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+struct IconvCloser {
+    void operator()(iconv_t cd) const { iconv_close(cd); }
+};
+
+// Converts with iconv into UTF-16LE; returns false when the charset is unknown
+// or the bytes are not valid in it.
+bool DecodeWithIconv(std::string_view bytes, const char* charset, std::u16string& out) {
+    iconv_t raw = iconv_open("UTF-16LE", charset);
+    if (raw == reinterpret_cast<iconv_t>(-1)) return false;
+    std::unique_ptr<void, IconvCloser> cd(raw);
+    std::string in(bytes);
+    std::string buffer(in.size() * 4 + 4, '\0');
+    char* inPtr = in.data();
+    size_t inLeft = in.size();
+    char* outPtr = buffer.data();
+    size_t outLeft = buffer.size();
+    if (iconv(raw, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return false;
+    size_t produced = (buffer.size() - outLeft) / 2;
+    out.resize(produced);
+    for (size_t i = 0; i < produced; ++i)
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(buffer[2 * i]) |
+                                       (static_cast<unsigned char>(buffer[2 * i + 1]) << 8));
+    return true;
+}
+
+struct UchardetDeleter {
+    void operator()(uchardet_t detector) const { uchardet_delete(detector); }
+};
+
+} // namespace
+
+void SetLogThreshold(int threshold) { g_logThreshold = threshold; }
+int LogThreshold() { return g_logThreshold; }
+
+void TBookObject::Log(int level, const std::string& message) const {
+    if (level > g_logThreshold) return;
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+    std::cout << stamp << "  " << message << '\n' << std::flush;
+}
+
+// Text of a single-byte (legacy) file: UTF-8 when it is valid UTF-8, otherwise
+// the code page uchardet names, otherwise windows-1252.
+std::u16string DecodeSingleByteText(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return FromUtf8(bytes);
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, UchardetDeleter> detector(uchardet_new());
+    std::u16string out;
+    if (detector && uchardet_handle_data(detector.get(), bytes.data(), bytes.size()) == 0) {
+        uchardet_data_end(detector.get());
+        const char* charset = uchardet_get_charset(detector.get());
+        if (charset && *charset && DecodeWithIconv(bytes, charset, out)) return out;
+    }
+    return DecodeWindows1252(bytes);
+}
+
+// The tolerant UTF-8 decoder of files with a UTF-8 mark: it never fails and
+// never inserts a replacement character (see README, "Text files").
+std::u16string DecodeMarkedUtf8(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    uint32_t accumulator = 0;
+    int pending = 0;
+    for (unsigned char b : bytes) {
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+        } else if (b < 0xC0) {
+            accumulator = (accumulator << 6) | (b & 0x3F);
+            if (--pending == 0) out += static_cast<char16_t>(accumulator & 0xFFFF);
+        } else {
+            int count = 0;
+            for (int bit = 6; bit >= 1 && (b >> bit) & 1; --bit) ++count;
+            if (b >= 0xFE) count = 6;
+            pending = count;
+            accumulator = b >= 0xFE ? 1 : (b & (0xFF >> (count + 1)));
+        }
+    }
+    return out;
+}
+
+std::u16string TBookObject::LoadTextFile(const std::u16string& fileName) const {
+    Log(6, ".. Loading text file " + ToUtf8(fileName));
+    const std::string bytes = ReadWholeFile(ToPath(fileName));
+    const size_t size = bytes.size();
+    auto byteAt = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const std::string sizeText = std::to_string(size);
+
+    if (size >= 3 && byteAt(0) == 0xEF && byteAt(1) == 0xBB && byteAt(2) == 0xBF) {
+        Log(6, ".. Format: UTF8, file size " + sizeText);
+        return DecodeMarkedUtf8(std::string_view(bytes).substr(3));
+    }
+    const bool even = size % 2 == 0;
+    const bool littleEndian = even && size >= 2 && byteAt(0) == 0xFF && byteAt(1) == 0xFE;
+    const bool bigEndian = even && size >= 2 && byteAt(0) == 0xFE && byteAt(1) == 0xFF;
+    if (littleEndian || bigEndian) {
+        Log(6, std::string(littleEndian ? ".. Format: Unicode, file size "
+                                        : ".. Format: Unicode BE, file size ") +
+                   sizeText);
+        std::u16string out(size / 2 - 1, u'\0');
+        const int high = bigEndian ? 0 : 1;
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = static_cast<char16_t>((byteAt(2 + 2 * i + high) << 8) |
+                                           byteAt(2 + 2 * i + (1 - high)));
+        return out;
+    }
+    Log(6, ".. Format: single byte characters, file size " + sizeText);
+    return DecodeSingleByteText(bytes);
+}
+
+} // namespace paginor

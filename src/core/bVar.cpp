@@ -1,0 +1,192 @@
+#include "core/bVar.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+namespace paginor {
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out += static_cast<char16_t>(cp);
+    } else {
+        cp -= 0x10000;
+        out += static_cast<char16_t>(0xD800 + (cp >> 10));
+        out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// A C.UTF-8 locale object for the wide-character case functions; created once
+// and never changed, so it is not process state in any meaningful sense.
+locale_t Utf8Locale() {
+    static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return locale;
+}
+
+} // namespace
+
+std::string ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::u16string FromUtf8(std::string_view text) {
+    static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    std::u16string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char b = static_cast<unsigned char>(text[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+        if (extra == 0) {
+            out += static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        bool ok = extra > 0 && i + extra < text.size();
+        char32_t cp = ok ? (b & (0x3F >> extra)) : 0;
+        for (int k = 1; ok && k <= extra; ++k) {
+            unsigned char c = static_cast<unsigned char>(text[i + k]);
+            ok = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            AppendUtf16(out, kReplacement);
+            ++i;
+            continue;
+        }
+        AppendUtf16(out, cp);
+        i += extra + 1;
+    }
+    return out;
+}
+
+std::u16string Widen(std::string_view ascii) {
+    std::u16string out;
+    out.reserve(ascii.size());
+    for (char c : ascii) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::filesystem::path ToPath(std::u16string_view name) { return std::filesystem::path(ToUtf8(name)); }
+
+std::u16string FromPath(const std::filesystem::path& path) { return FromUtf8(path.native()); }
+
+char16_t LowerChar(char16_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
+    if (c >= 0xD800 && c <= 0xDFFF) return c;
+    wint_t lower = towlower_l(static_cast<wint_t>(c), Utf8Locale());
+    return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
+}
+
+std::u16string LowerCase(std::u16string_view text) {
+    std::u16string out(text);
+    for (auto& c : out) c = LowerChar(c);
+    return out;
+}
+
+std::u16string TrimControls(std::u16string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && text[b] <= 32) ++b;
+    while (e > b && text[e - 1] <= 32) --e;
+    return std::u16string(text.substr(b, e - b));
+}
+
+std::string TrimControls(std::string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    return std::string(text.substr(b, e - b));
+}
+
+std::u16string IntToStr(long long value) { return Widen(std::to_string(value)); }
+
+} // namespace paginor
+
+#include "core/bObject.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace paginor {
+
+std::string SystemErrorText(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return "File not found";
+    case EACCES:
+    case EPERM:
+        return "File access denied";
+    case EISDIR:
+        return "Is a directory";
+    case ENOSPC:
+        return "Disk full";
+    default:
+        return std::strerror(error);
+    }
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw TBookError(SystemErrorText(errno));
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) throw TBookError(SystemErrorText(errno));
+    if (S_ISDIR(info.st_mode)) throw TBookError(SystemErrorText(EISDIR));
+    std::string bytes;
+    if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw TBookError(SystemErrorText(errno));
+        }
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+} // namespace paginor

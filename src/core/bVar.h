@@ -1,0 +1,47 @@
+// Small shared helpers: conversions between UTF-16 (the program's text type)
+// and UTF-8 (console, file names, manifest), Unicode lower-casing, trimming,
+// and big-/little-endian byte writers.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace paginor {
+
+// UTF-16 -> UTF-8. Unpaired surrogates become U+FFFD so the result is valid.
+std::string ToUtf8(std::u16string_view text);
+// UTF-8 -> UTF-16. Invalid sequences become U+FFFD.
+std::u16string FromUtf8(std::string_view text);
+// ASCII/Latin-1 literal helper: widens every byte to one code unit.
+std::u16string Widen(std::string_view ascii);
+
+// A UTF-16 file name as a path for the file system (UTF-8 on Linux).
+std::filesystem::path ToPath(std::u16string_view name);
+std::u16string FromPath(const std::filesystem::path& path);
+
+// Simple (one-to-one) Unicode lower-case mapping of every BMP code unit;
+// surrogates and characters without a lower-case form are kept.
+char16_t LowerChar(char16_t c);
+std::u16string LowerCase(std::u16string_view text);
+
+// Removes every character of code U+0020 or lower from both ends.
+std::u16string TrimControls(std::u16string_view text);
+std::string TrimControls(std::string_view text);
+
+// Decimal text of an integer.
+std::u16string IntToStr(long long value);
+
+} // namespace paginor
+
+namespace paginor {
+
+// Reads a whole file into memory with one read. Raises TBookError with a short
+// system message ("File not found", "File access denied", ...) on failure.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// The error text for an errno value, in the words the program's messages use.
+std::string SystemErrorText(int error);
+
+} // namespace paginor
