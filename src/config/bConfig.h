@@ -14,7 +14,7 @@ namespace paginor {
 // The program's identity, used by the banner, the example configuration, the
 // readme and the reader-default texts.
 inline constexpr const char* kProgramVersion = "5.0.8";
-inline constexpr const char* kMakerSite = "orvantis.example";          // without scheme
+inline constexpr const char* kMakerSite = "orvantis.example";           // without scheme
 inline constexpr const char* kMakerSiteUrl = "http://orvantis.example"; // with scheme
 inline constexpr const char* kDefaultBookInfo = "Made with Paginor by Orvantis, 2026";
 
@@ -83,8 +83,8 @@ public:
     int PasswordMode = 0;
     int Password = 0;
     std::vector<std::u16string> MidletTexts; // kMidletTexts entries
-    std::u16string ExeDir;    // no key: program folder with a trailing "/"
-    std::u16string SourceDir; // no key: folder of TextFileName with a trailing "/"
+    std::u16string ExeDir;                   // no key: program folder with a trailing "/"
+    std::u16string SourceDir;                // no key: folder of TextFileName with a trailing "/"
     int DebugLevel = 6;
 
     // Fills the record from a configuration file; raises

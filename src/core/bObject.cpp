@@ -78,8 +78,12 @@ struct UchardetDeleter {
 
 } // namespace
 
-void SetLogThreshold(int threshold) { g_logThreshold = threshold; }
-int LogThreshold() { return g_logThreshold; }
+void SetLogThreshold(int threshold) {
+    g_logThreshold = threshold;
+}
+int LogThreshold() {
+    return g_logThreshold;
+}
 
 void TBookObject::Log(int level, const std::string& message) const {
     if (level > g_logThreshold) return;
@@ -120,7 +124,8 @@ std::u16string DecodeMarkedUtf8(std::string_view bytes) {
             if (--pending == 0) out += static_cast<char16_t>(accumulator & 0xFFFF);
         } else {
             int count = 0;
-            for (int bit = 6; bit >= 1 && (b >> bit) & 1; --bit) ++count;
+            for (int bit = 6; bit >= 1 && (b >> bit) & 1; --bit)
+                ++count;
             if (b >= 0xFE) count = 6;
             pending = count;
             accumulator = b >= 0xFE ? 1 : (b & (0xFF >> (count + 1)));

@@ -98,13 +98,18 @@ std::u16string FromUtf8(std::string_view text) {
 std::u16string Widen(std::string_view ascii) {
     std::u16string out;
     out.reserve(ascii.size());
-    for (char c : ascii) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+    for (char c : ascii)
+        out += static_cast<char16_t>(static_cast<unsigned char>(c));
     return out;
 }
 
-std::filesystem::path ToPath(std::u16string_view name) { return std::filesystem::path(ToUtf8(name)); }
+std::filesystem::path ToPath(std::u16string_view name) {
+    return std::filesystem::path(ToUtf8(name));
+}
 
-std::u16string FromPath(const std::filesystem::path& path) { return FromUtf8(path.native()); }
+std::u16string FromPath(const std::filesystem::path& path) {
+    return FromUtf8(path.native());
+}
 
 char16_t LowerChar(char16_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
@@ -115,25 +120,32 @@ char16_t LowerChar(char16_t c) {
 
 std::u16string LowerCase(std::u16string_view text) {
     std::u16string out(text);
-    for (auto& c : out) c = LowerChar(c);
+    for (auto& c : out)
+        c = LowerChar(c);
     return out;
 }
 
 std::u16string TrimControls(std::u16string_view text) {
     size_t b = 0, e = text.size();
-    while (b < e && text[b] <= 32) ++b;
-    while (e > b && text[e - 1] <= 32) --e;
+    while (b < e && text[b] <= 32)
+        ++b;
+    while (e > b && text[e - 1] <= 32)
+        --e;
     return std::u16string(text.substr(b, e - b));
 }
 
 std::string TrimControls(std::string_view text) {
     size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
+        --e;
     return std::string(text.substr(b, e - b));
 }
 
-std::u16string IntToStr(long long value) { return Widen(std::to_string(value)); }
+std::u16string IntToStr(long long value) {
+    return Widen(std::to_string(value));
+}
 
 } // namespace paginor
 

@@ -1,0 +1,59 @@
+// TBookMidlet: writes every file of one midlet into the work folder, packs it
+// into the JAR and writes the JAD beside it.
+#pragma once
+
+#include "config/bConfig.h"
+#include "core/bObject.h"
+#include "text/bText.h"
+
+#include <cstdint>
+#include <string>
+
+namespace paginor {
+
+class TBookMidlet : public TBookObject {
+public:
+    explicit TBookMidlet(const TBookConfig& config) : Config(&config) {}
+
+    std::string Name;              // midlet name (UTF-8)
+    TBookText* BookText = nullptr; // not owned
+    int32_t TextLength = 0;        // code units written to the book text files
+    const TBookConfig* Config;     // not owned
+
+    // Makes one complete midlet; raises "! Can't create java program (MIDlet)".
+    void MakeMidlet(const std::string& name, TBookText& bookText);
+
+    // Removes every plain file directly inside the folder.
+    void ClearFolder(const std::u16string& folder) const;
+    // Writes the bytes unchanged; I/O failures propagate.
+    static void WriteAnsiFile(const std::string& bytes, const std::u16string& path);
+    // Size in bytes, or -1 when the file cannot be measured.
+    static int64_t GetFileSize(const std::u16string& path);
+
+    // The steps of MakeMidlet, in order.
+    void WriteManifest();
+    void WriteReaderClasses();
+    void WritePictures();
+    void WriteBookText();
+    void WriteFonts();          // bFonts.cpp
+    void ConvertBookPictures(); // bPictures.cpp
+    void WriteSettings();
+    void WriteJarAndJad();
+
+    // Restores one embedded resource (stored form: byte i XOR (i AND 255)).
+    void WriteResource(const unsigned char* stored, size_t length,
+                       const std::u16string& path) const;
+
+    // Loadable fonts (bFonts.cpp): renders one font of the character set into
+    // the folder; returns the number of pieces written.
+    int ConvertFont(const std::u16string& charset, const TFontDesc& font, int fontIndex,
+                    const std::u16string& folder);
+
+    // Book pictures (bPictures.cpp): converts or copies one picture into the
+    // midlet folder; returns the written file's size or -1.
+    int64_t ConvertPicture(const std::u16string& source, const std::u16string& archiveName,
+                           const std::u16string& rule);
+    static bool IsPngName(const std::u16string& name);
+};
+
+} // namespace paginor

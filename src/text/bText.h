@@ -1,0 +1,63 @@
+// The analysed book: tagged text turned into plain text with link id
+// characters, the link records, the table of contents, and the division of a
+// long book into parts.
+#pragma once
+
+#include "config/bConfig.h"
+#include "core/bObject.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace paginor {
+
+// One header, hyperlink, picture, jump or label record.
+struct TLinkItem {
+    std::u16string Target;     // kind letter + target; for a header its TOC line
+    int32_t Position = 0;      // index in Text of the item
+    int32_t SourceEnd = 0;     // headers: source position of the closing tag
+    int32_t FinalPosition = 0; // index in FullText(); set by ResolveFinalPositions
+    int32_t Id = 0;            // link id; 0 for a label
+    char Kind = 0;             // 't' 'h' 'p' 's' 'i' 'f' '#' 'l' 'I' '*'
+};
+
+class TBookText : public TBookObject {
+public:
+    // Runs the whole analysis; raises TBookError on an empty text or a tag
+    // error.
+    TBookText(const std::u16string& sourceText, const TBookConfig& config);
+    // An empty part: Head = TextHead, Tail = TextTail, everything else empty.
+    explicit TBookText(const TBookConfig& config);
+
+    int32_t Start = 0;  // parts: 1-based index of the first character; 0 for a book
+    int32_t Length = 0; // characters of Text
+    const TBookConfig* Config = nullptr;
+    std::u16string Text;
+    std::u16string TocText;
+    std::u16string Head;
+    std::u16string Tail;
+    int32_t FirstLinkId = 0;
+    int32_t LastLinkId = -1;
+    int32_t TocPosition = 0;
+    bool HasOutsideJumps = false;
+    std::vector<TLinkItem> Links; // in link id order
+
+    // Head, then Text with TocText inserted after TocPosition characters, then Tail.
+    std::u16string FullText() const;
+    // Sets FinalPosition of every record to its index in FullText().
+    void ResolveFinalPositions();
+    // Every distinct character of FullText() except link ids, most frequent first.
+    std::u16string BuildCharset() const;
+
+    // Small-screen formatting of Text (removes redundant blanks and lines).
+    void FormatText();
+    // Whether the part options ask to divide this book.
+    bool IsMultipart() const;
+    // The parts of the book, in reading order.
+    std::vector<TBookText> SplitIntoParts() const;
+};
+
+using TBookTexts = std::vector<TBookText>;
+
+} // namespace paginor
