@@ -1,0 +1,8 @@
+// Compile-time stub generated from the CLDC 1.0 member list.
+// Signatures only: the phone supplies the real class.
+package java.lang;
+
+public class Error extends java.lang.Throwable {
+    public Error() {}
+    public Error(java.lang.String a0) {}
+}

@@ -1,0 +1,8 @@
+// Compile-time stub generated from the CLDC 1.0 member list.
+// Signatures only: the phone supplies the real class.
+package java.util;
+
+public interface Enumeration {
+    public abstract boolean hasMoreElements();
+    public abstract java.lang.Object nextElement();
+}

@@ -1,0 +1,8 @@
+// Compile-time stub generated from the CLDC 1.0 member list.
+// Signatures only: the phone supplies the real class.
+package java.util;
+
+public class NoSuchElementException extends java.lang.RuntimeException {
+    public NoSuchElementException() {}
+    public NoSuchElementException(java.lang.String a0) {}
+}

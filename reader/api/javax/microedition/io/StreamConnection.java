@@ -1,0 +1,6 @@
+// Compile-time stub generated from the CLDC 1.0 member list.
+// Signatures only: the phone supplies the real class.
+package javax.microedition.io;
+
+public interface StreamConnection extends javax.microedition.io.InputConnection, javax.microedition.io.OutputConnection {
+}

@@ -1,0 +1,9 @@
+// Compile-time stub of the Wireless Messaging API (signatures only). Use it
+// only from a class that is loaded after a run-time check found the API.
+package javax.wireless.messaging;
+
+public interface Message {
+    public String getAddress();
+    public void setAddress(String addr);
+    public java.util.Date getTimestamp();
+}

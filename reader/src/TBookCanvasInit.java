@@ -1,0 +1,3 @@
+// Chooses the best canvas the phone offers.
+public class TBookCanvasInit {
+}

@@ -1,0 +1,3 @@
+// Placeholder; grows with the reader.
+public class TImage {
+}
