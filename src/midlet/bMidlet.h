@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace paginor {
 
@@ -35,10 +36,14 @@ public:
     void WriteReaderClasses();
     void WritePictures();
     void WriteBookText();
+    // Writes one piece of the book text, masked with the password.
+    void WriteBookTextFile(std::u16string_view piece, const std::u16string& path) const;
     void WriteFonts();          // bFonts.cpp
     void ConvertBookPictures(); // bPictures.cpp
     void WriteSettings();
     void WriteJarAndJad();
+    // readme.txt, the last file of WriteSettings.
+    void WriteReadme(const std::u16string& path) const;
 
     // Restores one embedded resource (stored form: byte i XOR (i AND 255)).
     void WriteResource(const unsigned char* stored, size_t length,

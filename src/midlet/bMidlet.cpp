@@ -1,0 +1,208 @@
+#include "midlet/bMidlet.h"
+
+#include "core/bVar.h"
+#include "midlet/bDescriptors.h"
+#include "midlet/bOutputFile.h"
+#include "midlet/bResources.h"
+#include "midlet/jar/JarWriter.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <iterator>
+
+namespace paginor {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::u16string InFolder(const std::u16string& folder, std::u16string_view name) {
+    return folder + u"/" + std::u16string(name);
+}
+
+// A midlet name becomes the JAR and JAD file names: it must be one plain file
+// name, so that nothing is written outside the output folder.
+void CheckMidletName(const std::string& name) {
+    const bool plain = !name.empty() && name != "." && name != ".." &&
+                       std::none_of(name.begin(), name.end(), [](char c) {
+                           return c == '/' || static_cast<unsigned char>(c) < 32;
+                       });
+    if (!plain) throw TBookError("Wrong midlet name [" + name + "]");
+}
+
+const TStoredResource& DefaultPicture(std::string_view name) {
+    const auto* found =
+        std::find_if(std::begin(kDefaultPictures), std::end(kDefaultPictures),
+                     [&](const TStoredResource& resource) { return resource.Name == name; });
+    if (found == std::end(kDefaultPictures))
+        throw TBookError("The built-in picture " + std::string(name) + " is missing");
+    return *found;
+}
+
+// One fixed picture: the configured file, or the built-in default, or none.
+struct TFixedPicture {
+    const char* FileName;
+    std::u16string TBookConfig::*Option; // nullptr: always the built-in picture
+    const char* SavedLine;               // after a successful copy
+    const char* DefaultLine;             // when the option is empty
+    bool HasDefault;                     // false: an empty option removes the file
+    const char* FailurePrefix;
+};
+
+const TFixedPicture kFixedPictures[] = {
+    {"point.png", nullptr, "", "", true, ""},
+    {"splash.png", &TBookConfig::SplashFileName, "+ Splash screen picture file saved ",
+     "+ Splash screen picture file is not defined", false,
+     "Can't save splash screen picture file ("},
+    {"logo.png", &TBookConfig::IconFileName, "+ MIDlet icon file saved ",
+     "+ Default MIDlet icon file saved", true, "Can' save MIDlet icon file ("},
+    {"linkl.png", &TBookConfig::LinkLFileName, "+ Pointer picture file #1 saved ",
+     "Default pointer picture file #1 saved", true, "Can't save pointer picture file #1 ("},
+    {"linkp.png", &TBookConfig::LinkPFileName, "+ Pointer picture file #2 saved ",
+     "Default pointer picture file #2 saved", true, "Can't save pointer picture file #2 ("},
+    {"background.png", &TBookConfig::BackgroundFileName, "+ Background picture file saved ",
+     "Background picture file is not defined", false, "Can't save background picture file ("},
+};
+
+} // namespace
+
+void TBookMidlet::MakeMidlet(const std::string& name, TBookText& bookText) {
+    Name = name;
+    BookText = &bookText;
+    TextLength = 0;
+    Log(6, ".. Creating java program (MIDlet) " + Name);
+    try {
+        CheckMidletName(Name);
+        ClearFolder(Config->Temp1Dir);
+        ClearFolder(Config->MetaInfDir);
+        WriteManifest();
+        WriteReaderClasses();
+        WritePictures();
+        WriteBookText();
+        WriteFonts();
+        ConvertBookPictures();
+        WriteSettings();
+        WriteJarAndJad();
+        ClearFolder(Config->Temp1Dir);
+        ClearFolder(Config->MetaInfDir);
+        Log(6, "+ Java program (MIDlet) created successfully " + Name);
+    } catch (const std::exception& e) {
+        Log(3, std::string("- ") + e.what());
+        throw TBookError("! Can't create java program (MIDlet)");
+    }
+}
+
+void TBookMidlet::ClearFolder(const std::u16string& folder) const {
+    Log(7, ".. Removing files from directory " + ToUtf8(folder) + "/");
+    std::error_code ec;
+    fs::directory_iterator it(ToPath(folder), ec);
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError)) continue;
+        const std::u16string path = InFolder(folder, FromPath(it->path().filename()));
+        std::error_code removeError;
+        fs::remove(ToPath(path), removeError);
+        Log(7, "+ File removed " + ToUtf8(path));
+    }
+}
+
+void TBookMidlet::WriteAnsiFile(const std::string& bytes, const std::u16string& path) {
+    TOutputFile file(ToPath(path));
+    file.Write(bytes);
+    file.Close();
+}
+
+int64_t TBookMidlet::GetFileSize(const std::u16string& path) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(ToPath(path), ec);
+    if (ec) return -1;
+    return static_cast<int64_t>(size);
+}
+
+void TBookMidlet::WriteManifest() {
+    const std::u16string path = InFolder(Config->MetaInfDir, u"MANIFEST.MF");
+    try {
+        Log(7, ".. Writing MANIFEST file " + ToUtf8(path));
+        WriteAnsiFile(ComposeManifest(Name, *Config), path);
+        Log(7, "+ MANIFEST file saved " + ToUtf8(path));
+    } catch (const std::exception& e) {
+        Log(3, std::string("- ") + e.what());
+        throw TBookError("! Can't save MANIFEST file " + ToUtf8(path));
+    }
+}
+
+void TBookMidlet::WriteResource(const unsigned char* stored, size_t length,
+                                const std::u16string& path) const {
+    try {
+        Log(7, ".. Writing file " + ToUtf8(path));
+        std::string bytes(length, '\0');
+        for (size_t i = 0; i < length; ++i)
+            bytes[i] = static_cast<char>(stored[i] ^ (i & 0xFF));
+        WriteAnsiFile(bytes, path);
+        Log(7, "+ File saved " + ToUtf8(path) + " (size " + std::to_string(length) + " bytes)");
+    } catch (const std::exception& e) {
+        Log(3, std::string("- ") + e.what());
+        throw TBookError("Can't save file " + ToUtf8(path));
+    }
+}
+
+void TBookMidlet::WriteReaderClasses() {
+    for (const TStoredResource& resource : kReaderClasses)
+        WriteResource(resource.Stored, resource.Length,
+                      InFolder(Config->Temp1Dir, Widen(resource.Name)));
+}
+
+void TBookMidlet::WritePictures() {
+    for (const TFixedPicture& picture : kFixedPictures) {
+        const std::u16string target = InFolder(Config->Temp1Dir, Widen(picture.FileName));
+        const std::u16string option =
+            picture.Option ? Config->ResolveFileName(Config->*picture.Option) : u"";
+        if (option.empty()) {
+            if (picture.HasDefault) {
+                const TStoredResource& resource = DefaultPicture(picture.FileName);
+                WriteResource(resource.Stored, resource.Length, target);
+            } else {
+                std::error_code ec;
+                fs::remove(ToPath(target), ec);
+            }
+            if (*picture.DefaultLine) Log(7, picture.DefaultLine);
+            continue;
+        }
+        std::error_code ec;
+        const bool copied =
+            fs::copy_file(ToPath(option), ToPath(target), fs::copy_options::overwrite_existing, ec);
+        if (!copied || ec) {
+            const std::string message = std::string(picture.FailurePrefix) + "0) " +
+                                        ToUtf8(option) + " -> " + ToUtf8(target);
+            Log(3, "- " + message);
+            throw TBookError("! " + message);
+        }
+        Log(7, picture.SavedLine + ToUtf8(option) + " -> " + ToUtf8(target));
+    }
+}
+
+void TBookMidlet::WriteJarAndJad() {
+    std::u16string path = InFolder(Config->OutputDir, FromUtf8(Name) + u".jar");
+    try {
+        Log(6, ".. Writing jar file " + ToUtf8(path));
+        TJarWriter jar;
+        jar.FileName = ToPath(path);
+        jar.BeginArchive();
+        jar.BaseDir = ToPath(Config->Temp1Dir);
+        jar.AddMatchingFiles();
+        jar.EndArchive();
+        const int64_t size = GetFileSize(path);
+        Log(6, "+ JAR file saved " + ToUtf8(path));
+
+        path = InFolder(Config->OutputDir, FromUtf8(Name) + u".jad");
+        Log(6, ".. Writing jad file " + ToUtf8(path));
+        WriteAnsiFile(ComposeJad(Name, *Config, size), path);
+        Log(6, "+ JAD files saved " + ToUtf8(path));
+    } catch (const std::exception& e) {
+        Log(3, std::string("-") + e.what());
+        throw TBookError("! Can't create JAR/JAD file " + ToUtf8(path));
+    }
+}
+
+} // namespace paginor

@@ -1,0 +1,56 @@
+// TJarWriter: packs a folder into a JAR (a zip archive) with zlib's raw
+// deflate at level 1. Every entry carries the NU/NUCX extra field with its
+// name in UTF-16; folders become entries of their own; empty files are
+// stored. Archives that would need the 64-bit (ZIP64) extensions are refused.
+#pragma once
+
+#include "midlet/bOutputFile.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace paginor {
+
+// One entry of the archive as the central directory records it.
+struct TJarEntry {
+    std::string Name; // relative, "/" separated; folders end in "/"
+    uint16_t Flags = 0;
+    uint16_t Method = 0;
+    uint16_t DosTime = 0;
+    uint16_t DosDate = 0;
+    uint32_t Crc = 0;
+    uint64_t CompressedSize = 0;
+    uint64_t Size = 0;
+    uint32_t ExternalAttributes = 0;
+    uint64_t HeaderOffset = 0;
+};
+
+class TJarWriter {
+public:
+    std::filesystem::path FileName; // the archive
+    std::filesystem::path BaseDir;  // names of added files are relative to it
+
+    // Creates the archive file anew.
+    void BeginArchive();
+    // Adds every file and folder under BaseDir, recursing into folders: the
+    // folder's own entries first (by name), then each sub-folder's contents.
+    // The archive's own file is never added; links and special files are
+    // skipped.
+    void AddMatchingFiles();
+    // Writes the central directory and the end record and closes the file.
+    void EndArchive();
+
+private:
+    void AddFolder(const std::filesystem::path& folder, const std::string& prefix);
+    void AddFileEntry(const std::filesystem::path& file, const std::string& name);
+    void CheckFits(uint64_t value, const char* what) const;
+    TOutputFile& Out();
+
+    std::optional<TOutputFile> Archive;
+    std::vector<TJarEntry> Entries;
+};
+
+} // namespace paginor
