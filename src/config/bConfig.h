@@ -17,6 +17,10 @@ inline constexpr const char* kProgramVersion = "5.0.8";
 inline constexpr const char* kMakerSite = "orvantis.example";           // without scheme
 inline constexpr const char* kMakerSiteUrl = "http://orvantis.example"; // with scheme
 inline constexpr const char* kDefaultBookInfo = "Made with Paginor by Orvantis, 2026";
+// The two banner lines: what the program is, and the maker's credit line.
+inline constexpr const char* kProgramTitle =
+    "Paginor 5.0.8 - Java ME e-book maker for mobile phones";
+inline constexpr const char* kMakerCredit = "Copyright (c) 2026 Orvantis, orvantis.example";
 
 // One desktop font to be converted into a loadable bitmap font.
 struct TFontDesc {

@@ -34,14 +34,36 @@ std::u16string DecodeWindows1252(std::string_view bytes) {
     return out;
 }
 
+// Strict UTF-8: no overlong forms, no encoded surrogates, nothing above
+// U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
-        unsigned char b = static_cast<unsigned char>(bytes[i]);
-        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + extra >= bytes.size() + (extra == 0)) return false;
-        for (int k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i <= static_cast<size_t>(extra)) return false;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char c = static_cast<unsigned char>(bytes[i + k]);
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
+        }
         i += extra + 1;
     }
     return true;
@@ -76,25 +98,6 @@ struct UchardetDeleter {
     void operator()(uchardet_t detector) const { uchardet_delete(detector); }
 };
 
-} // namespace
-
-void SetLogThreshold(int threshold) {
-    g_logThreshold = threshold;
-}
-int LogThreshold() {
-    return g_logThreshold;
-}
-
-void TBookObject::Log(int level, const std::string& message) const {
-    if (level > g_logThreshold) return;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[16];
-    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
-    std::cout << stamp << "  " << message << '\n' << std::flush;
-}
-
 // Text of a single-byte (legacy) file: UTF-8 when it is valid UTF-8, otherwise
 // the code page uchardet names, otherwise windows-1252.
 std::u16string DecodeSingleByteText(std::string_view bytes) {
@@ -115,23 +118,48 @@ std::u16string DecodeMarkedUtf8(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());
     uint32_t accumulator = 0;
-    int pending = 0;
+    int pending = 0; // continuation bytes still expected; none after a stray one
     for (unsigned char b : bytes) {
         if (b < 0x80) {
+            // The pending sequence is not interrupted: its continuation bytes
+            // may still follow.
             out += static_cast<char16_t>(b);
         } else if (b < 0xC0) {
+            // A continuation byte with nothing pending is dropped, as is every
+            // one after it until the next lead byte.
+            if (pending <= 0) continue;
             accumulator = (accumulator << 6) | (b & 0x3F);
             if (--pending == 0) out += static_cast<char16_t>(accumulator & 0xFFFF);
         } else {
+            // A lead byte: the 1 bits after the top bit give the number of
+            // continuation bytes (at most 6); any pending sequence is dropped.
             int count = 0;
-            for (int bit = 6; bit >= 1 && (b >> bit) & 1; --bit)
+            for (int bit = 6; bit >= 1 && ((b >> bit) & 1); --bit)
                 ++count;
-            if (b >= 0xFE) count = 6;
             pending = count;
             accumulator = b >= 0xFE ? 1 : (b & (0xFF >> (count + 1)));
         }
     }
     return out;
+}
+
+} // namespace
+
+void SetLogThreshold(int threshold) {
+    g_logThreshold = threshold;
+}
+int LogThreshold() {
+    return g_logThreshold;
+}
+
+void TBookObject::Log(int level, const std::string& message) const {
+    if (level > g_logThreshold) return;
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+    std::cout << stamp << "  " << message << '\n' << std::flush;
 }
 
 std::u16string TBookObject::LoadTextFile(const std::u16string& fileName) const {

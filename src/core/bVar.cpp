@@ -114,7 +114,9 @@ std::u16string FromPath(const std::filesystem::path& path) {
 char16_t LowerChar(char16_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
     if (c >= 0xD800 && c <= 0xDFFF) return c;
-    wint_t lower = towlower_l(static_cast<wint_t>(c), Utf8Locale());
+    locale_t locale = Utf8Locale();
+    if (locale == static_cast<locale_t>(0)) return c; // no C.UTF-8: only ASCII folds
+    wint_t lower = towlower_l(static_cast<wint_t>(c), locale);
     return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
 }
 
@@ -177,7 +179,9 @@ std::string SystemErrorText(int error) {
 }
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps a named pipe from blocking the open; only regular
+    // files are read, so a device such as /dev/zero cannot fill the memory.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw TBookError(SystemErrorText(errno));
     struct FdCloser {
         int fd;
@@ -186,8 +190,9 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) throw TBookError(SystemErrorText(errno));
     if (S_ISDIR(info.st_mode)) throw TBookError(SystemErrorText(EISDIR));
+    if (!S_ISREG(info.st_mode)) throw TBookError("Not a regular file");
     std::string bytes;
-    if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<size_t>(info.st_size));
+    bytes.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t got = ::read(fd, buffer, sizeof buffer);

@@ -2,12 +2,118 @@
 #include "config/bConfig.h"
 #include "core/bVar.h"
 
+#include <exception>
+#include <filesystem>
 #include <iostream>
+#include <string>
+#include <system_error>
+
+namespace paginor {
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+void PrintLine(const std::string& line) {
+    std::cout << line << '\n';
+}
+
+void PrintUsage() {
+    PrintLine("Usage: Paginor [options ...] [conig_file]");
+    PrintLine("-help                         show help");
+    PrintLine("-config conig_file_name       save example of config file");
+    PrintLine("-make conig_file_name         make single java book");
+    PrintLine("-makeall conig_file_name      make multiple java books");
+}
+
+// The option word: trimmed of blanks and control characters, with only the
+// letters A to Z folded to lower case.
+std::u16string NormaliseOption(const char* argument) {
+    std::u16string option = TrimControls(FromUtf8(argument));
+    for (char16_t& c : option)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+    return option;
+}
+
+// Whether anything exists under the name (a dangling link and a folder
+// included): -config never writes over it, and -make reports what it cannot
+// read rather than claiming the file is missing.
+bool NameExists(const std::u16string& name) {
+    if (name.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::symlink_status(ToPath(name), ec).type() !=
+           std::filesystem::file_type::not_found;
+}
+
+// A folder as the options record holds it: with a trailing "/".
+std::u16string FolderWithSlash(const std::filesystem::path& folder) {
+    std::u16string text = FromPath(folder);
+    if (text.empty() || text.back() != u'/') text += u'/';
+    return text;
+}
+
+int WriteExample(const std::u16string& name) {
+    if (NameExists(name)) {
+        PrintLine("Config file " + ToUtf8(name) + " already exist");
+        return kExitFailure;
+    }
+    TBookConfig config;
+    config.WriteExampleConfig(name);
+    PrintLine("Config file saved " + ToUtf8(name));
+    return kExitSuccess;
+}
+
+// Builds the books of a configuration that has been read: the one source it
+// names, or in folder mode every source its pattern matches. The build
+// driver is not part of the program yet, so a run ends here, after the
+// configuration has been read, without building anything.
+int RunBooks(TBookConfig& config, bool folderMode) {
+    (void)config;
+    (void)folderMode;
+    return kExitSuccess;
+}
+
+int MakeBooks(const std::u16string& name, bool folderMode) {
+    if (!NameExists(name)) {
+        PrintLine("Can't find config file " + ToUtf8(name));
+        return kExitFailure;
+    }
+    TBookConfig config;
+    config.StartDir = FolderWithSlash(std::filesystem::current_path());
+    config.ConfigDir = FolderWithSlash(std::filesystem::absolute(ToPath(name)).parent_path());
+    config.ReadConfig(name);
+    return RunBooks(config, folderMode);
+}
+
+int Run(int argc, char** argv) {
+    PrintLine(kProgramTitle);
+    PrintLine(kMakerCredit);
+    if (argc < 2) {
+        PrintUsage();
+        return kExitUsage;
+    }
+    const std::u16string option = NormaliseOption(argv[1]);
+    const bool known = option == u"-config" || option == u"-make" || option == u"-makeall";
+    if (!known) {
+        PrintUsage();
+        return option == u"-help" ? kExitSuccess : kExitUsage;
+    }
+    const std::u16string name = argc > 2 ? TrimControls(FromUtf8(argv[2])) : u"";
+    try {
+        if (option == u"-config") return WriteExample(name);
+        return MakeBooks(name, option == u"-makeall");
+    } catch (const std::exception& error) {
+        PrintLine(std::string("Error ") + error.what());
+        return kExitFailure;
+    }
+}
+
+} // namespace
+} // namespace paginor
 
 int main(int argc, char** argv) {
-    using namespace paginor;
-    std::cout << "Paginor " << kProgramVersion << " - makes Java ME e-books for mobile phones\n";
-    (void)argc;
-    (void)argv;
-    return 0;
+    const int status = paginor::Run(argc, argv);
+    std::cout.flush();
+    return status;
 }
