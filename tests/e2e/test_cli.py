@@ -1,0 +1,139 @@
+"""The command line: banner, usage, option words, exit statuses, -config and
+the configuration errors of -make and -makeall."""
+import os
+import subprocess
+import tempfile
+import unittest
+
+PAGINOR = os.environ["PAGINOR"]
+
+USAGE = [
+    "Usage: Paginor [options ...] [conig_file]",
+    "-help                         show help",
+    "-config conig_file_name       save example of config file",
+    "-make conig_file_name         make single java book",
+    "-makeall conig_file_name      make multiple java books",
+]
+
+
+def run(*args, cwd):
+    result = subprocess.run([PAGINOR, *args], cwd=cwd, capture_output=True, timeout=60)
+    return result.returncode, result.stdout.decode("utf-8").split("\n")
+
+
+class CommandLineTest(unittest.TestCase):
+    def setUp(self):
+        self._tmp = tempfile.TemporaryDirectory()
+        self.dir = self._tmp.name
+
+    def tearDown(self):
+        self._tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    def assertBanner(self, lines):
+        self.assertTrue(lines[0].startswith("Paginor 5.0.8 - "), lines[0])
+        self.assertIn("Orvantis", lines[1])
+        self.assertIn("orvantis.example", lines[1])
+
+    def test_no_argument_prints_banner_and_usage(self):
+        status, lines = run(cwd=self.dir)
+        self.assertEqual(status, 2)
+        self.assertBanner(lines)
+        self.assertEqual(lines[2:], USAGE + [""])
+
+    def test_usage_for_help_and_unknown_options(self):
+        cases = [
+            (["-help"], 0),
+            ([" -HELP "], 0),
+            (["--make", "x.cfg"], 2),
+            (["-make:", "x.cfg"], 2),
+            (["make"], 2),
+            (["-configure", "x.cfg"], 2),
+            ([""], 2),
+        ]
+        for args, expected in cases:
+            with self.subTest(args=args):
+                status, lines = run(*args, cwd=self.dir)
+                self.assertEqual(status, expected)
+                self.assertEqual(lines[2:], USAGE + [""])
+                self.assertFalse(os.path.exists(self.path("x.cfg")))
+
+    def test_make_without_a_file(self):
+        for option in ["-make", "-makeall", "-MAKE"]:
+            with self.subTest(option=option):
+                status, lines = run(option, cwd=self.dir)
+                self.assertEqual(status, 1)
+                self.assertEqual(lines[2:], ["Can't find config file ", ""])
+        status, lines = run("-make", "missing.cfg", cwd=self.dir)
+        self.assertEqual((status, lines[2:]), (1, ["Can't find config file missing.cfg", ""]))
+
+    def test_config_writes_the_example_once(self):
+        status, lines = run("-config", "x.cfg", "ignored", cwd=self.dir)
+        self.assertEqual(status, 0)
+        self.assertBanner(lines)
+        self.assertEqual(lines[2:], ["Config file saved x.cfg", ""])
+        with open(self.path("x.cfg"), "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:6], b"\xff\xfe#\x00T\x00")
+        text = data[2:].decode("utf-16-le")
+        self.assertTrue(text.endswith("\r\n"))
+        self.assertEqual(len(text.split("\r\n")) - 1, 710)
+
+        # A second run leaves the file as it is, even after the user edited it.
+        self.write("x.cfg", b"edited")
+        status, lines = run("-config", "x.cfg", cwd=self.dir)
+        self.assertEqual(status, 1)
+        self.assertEqual(lines[2:], ["Config file x.cfg already exist", ""])
+        with open(self.path("x.cfg"), "rb") as f:
+            self.assertEqual(f.read(), b"edited")
+
+    def test_config_name_is_trimmed_and_keeps_its_case(self):
+        status, lines = run("\t-Config ", "  My Book.CFG \t", cwd=self.dir)
+        self.assertEqual(status, 0)
+        self.assertEqual(lines[2:], ["Config file saved My Book.CFG", ""])
+        self.assertTrue(os.path.isfile(self.path("My Book.CFG")))
+
+    def test_config_on_a_folder_or_in_a_missing_folder(self):
+        os.mkdir(self.path("folder"))
+        status, lines = run("-config", "folder", cwd=self.dir)
+        self.assertEqual((status, lines[2:]), (1, ["Config file folder already exist", ""]))
+        status, lines = run("-config", "none/x.cfg", cwd=self.dir)
+        self.assertEqual(status, 1)
+        self.assertEqual(lines[2:], ["Error Cant't save config file none/x.cfg", ""])
+
+    def test_make_reads_the_configuration(self):
+        run("-config", "x.cfg", cwd=self.dir)
+        self.write("binary.cfg", bytes(range(256)) * 8)
+        self.write("empty.cfg", b"")
+        for option, name in [("-make", "x.cfg"), ("-MAKE", "x.cfg"), (" -MakeAll", "x.cfg"),
+                             ("-make", "binary.cfg"), ("-makeall", "empty.cfg")]:
+            with self.subTest(option=option, name=name):
+                status, lines = run(option, name, cwd=self.dir)
+                self.assertEqual(status, 0)
+                self.assertBanner(lines)
+                self.assertEqual(lines[2:], [""])
+
+    def test_unreadable_configuration(self):
+        os.mkdir(self.path("folder.cfg"))
+        os.symlink(self.path("nowhere"), self.path("dangling.cfg"))
+        names = ["folder.cfg", "dangling.cfg"]
+        if os.geteuid() != 0:
+            self.write("locked.cfg", b"BookName=x")
+            os.chmod(self.path("locked.cfg"), 0)
+            names.append("locked.cfg")
+        for option in ["-make", "-makeall"]:
+            for name in names:
+                with self.subTest(option=option, name=name):
+                    status, lines = run(option, name, cwd=self.dir)
+                    self.assertEqual(status, 1)
+                    self.assertEqual(lines[2:], ["Error Can't read config file " + name, ""])
+
+
+if __name__ == "__main__":
+    unittest.main()
