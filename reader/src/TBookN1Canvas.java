@@ -4,10 +4,14 @@ import javax.microedition.lcdui.Graphics;
 // The full-screen canvas of the Nokia UI API; loaded only where that API exists.
 public class TBookN1Canvas extends FullCanvas {
     protected void paint(Graphics g) {
-        TBookMIDlet.Instance.Paint(g, getWidth(), getHeight());
+        TBookMIDlet.instance.paint(g, getWidth(), getHeight());
     }
 
     protected void keyPressed(int keyCode) {
-        TBookMIDlet.Instance.KeyPressed(keyCode);
+        TBookMIDlet.instance.keyPressed(keyCode);
+    }
+
+    protected void keyRepeated(int keyCode) {
+        keyPressed(keyCode);
     }
 }

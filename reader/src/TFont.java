@@ -1,3 +1,29 @@
-// Placeholder; grows with the reader.
+import javax.microedition.lcdui.Font;
+import javax.microedition.lcdui.Graphics;
+
+// One font type of the reader: a phone font. TLoadableFont replaces the
+// measuring and drawing with the bitmaps of a font file.
 public class TFont {
+    // Cell height in pixels.
+    int height;
+    private Font font;
+
+    TFont() {}
+
+    // A phone font of the given face, style and size (javax Font constants).
+    TFont(int face, int style, int size) {
+        font = Font.getFont(face, style, size);
+        height = font.getHeight();
+    }
+
+    int charWidth(char c) {
+        return font.charWidth(c);
+    }
+
+    // Draws c with its cell's top-left corner at (x, y) of the screen; the
+    // colour is already set.
+    void drawChar(Graphics g, char c, int x, int y) {
+        g.setFont(font);
+        g.drawChar(c, x, y, Graphics.TOP | Graphics.LEFT);
+    }
 }

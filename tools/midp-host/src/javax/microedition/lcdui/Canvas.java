@@ -1,0 +1,131 @@
+package javax.microedition.lcdui;
+
+/** Host implementation of the MIDP 1.0 canvas. */
+public abstract class Canvas extends Displayable {
+    public static final int UP = 1;
+    public static final int DOWN = 6;
+    public static final int LEFT = 2;
+    public static final int RIGHT = 5;
+    public static final int FIRE = 8;
+    public static final int GAME_A = 9;
+    public static final int GAME_B = 10;
+    public static final int GAME_C = 11;
+    public static final int GAME_D = 12;
+    public static final int KEY_NUM0 = 48;
+    public static final int KEY_NUM1 = 49;
+    public static final int KEY_NUM2 = 50;
+    public static final int KEY_NUM3 = 51;
+    public static final int KEY_NUM4 = 52;
+    public static final int KEY_NUM5 = 53;
+    public static final int KEY_NUM6 = 54;
+    public static final int KEY_NUM7 = 55;
+    public static final int KEY_NUM8 = 56;
+    public static final int KEY_NUM9 = 57;
+    public static final int KEY_STAR = 42;
+    public static final int KEY_POUND = 35;
+
+    protected Canvas() {}
+
+    public int getWidth() {
+        return Display.host.width;
+    }
+
+    public int getHeight() {
+        return Display.host.height;
+    }
+
+    public boolean isDoubleBuffered() {
+        return true;
+    }
+
+    public boolean hasPointerEvents() {
+        return false;
+    }
+
+    public boolean hasPointerMotionEvents() {
+        return false;
+    }
+
+    public boolean hasRepeatEvents() {
+        return true;
+    }
+
+    public int getKeyCode(int gameAction) {
+        switch (gameAction) {
+            case UP: return -1;
+            case DOWN: return -2;
+            case LEFT: return -3;
+            case RIGHT: return -4;
+            case FIRE: return -5;
+            default: throw new IllegalArgumentException("game action " + gameAction);
+        }
+    }
+
+    public String getKeyName(int keyCode) {
+        return String.valueOf(keyCode);
+    }
+
+    // Arrows and the select key, and the number keys 2, 4, 5, 6, 8 as many
+    // phones map them.
+    public int getGameAction(int keyCode) {
+        switch (keyCode) {
+            case -1: case KEY_NUM2: return UP;
+            case -2: case KEY_NUM8: return DOWN;
+            case -3: case KEY_NUM4: return LEFT;
+            case -4: case KEY_NUM6: return RIGHT;
+            case -5: case KEY_NUM5: return FIRE;
+            case KEY_NUM7: return GAME_A;
+            case KEY_NUM9: return GAME_B;
+            case KEY_STAR: return GAME_C;
+            case KEY_POUND: return GAME_D;
+            case KEY_NUM0: case KEY_NUM1: case KEY_NUM3: case -6: case -7: return 0;
+            default: throw new IllegalArgumentException("key code " + keyCode);
+        }
+    }
+
+    protected void keyPressed(int keyCode) {}
+
+    protected void keyRepeated(int keyCode) {}
+
+    protected void keyReleased(int keyCode) {}
+
+    protected void pointerPressed(int x, int y) {}
+
+    protected void pointerReleased(int x, int y) {}
+
+    protected void pointerDragged(int x, int y) {}
+
+    public final void repaint(int x, int y, int width, int height) {
+        Display.host.repaintRequested = true;
+    }
+
+    public final void repaint() {
+        Display.host.repaintRequested = true;
+    }
+
+    public final void serviceRepaints() {
+        Display.host.serviceRepaints(this);
+    }
+
+    protected void showNotify() {}
+
+    protected void hideNotify() {}
+
+    protected abstract void paint(Graphics g);
+
+    /** MIDP 2.0: the host is always full screen. */
+    public void setFullScreenMode(boolean mode) {}
+
+    void render(java.awt.Graphics2D g2, int width, int height) {
+        Graphics g = new Graphics(g2, width, height);
+        paint(g);
+    }
+
+    String describe() {
+        return "Canvas";
+    }
+
+    void keyPressed0(int keyCode) {
+        keyPressed(keyCode);
+    }
+}

@@ -1,0 +1,5 @@
+package javax.microedition.lcdui;
+
+public interface ItemStateListener {
+    void itemStateChanged(Item item);
+}

@@ -1,0 +1,226 @@
+package paginor.midphost;
+
+import java.awt.image.BufferedImage;
+import java.io.File;
+import java.io.FileOutputStream;
+import java.io.IOException;
+import java.io.OutputStream;
+import java.net.URL;
+import java.net.URLClassLoader;
+import java.nio.file.Files;
+import java.util.jar.Attributes;
+import java.util.jar.JarFile;
+import javax.imageio.ImageIO;
+import javax.microedition.lcdui.Display;
+import javax.microedition.lcdui.Image;
+import javax.microedition.midlet.MIDlet;
+import javax.microedition.rms.RecordStore;
+
+/**
+ * midp-host: runs a MIDP 1.0 midlet JAR headless on a desktop Java, presses
+ * keys and saves screenshots. The midlet's screen is painted into an image
+ * whenever a screenshot is taken.
+ */
+public final class Main {
+    static final String USAGE = String.join("\n",
+        "usage: midp-host [--size WxH] [--rms DIR] JAR [ACTION...]",
+        "Runs the midlet of JAR headless and performs the actions in order:",
+        "  key:NAME    press a key: up down left right fire soft1 soft2 0..9 star pound,",
+        "              or a key code in decimal",
+        "  shot:FILE   save the screen as PNG (PPM when FILE ends in .ppm)",
+        "  wait:MS     let MS milliseconds pass (splash screens, timers)",
+        "  cmd:LABEL   fire the command of that label on the current screen",
+        "  select:N    select element N of the current list or choice group",
+        "  type:TEXT   type TEXT into the current text box or first text field",
+        "  dump        print the current screen as text",
+        "Options: --size sets the screen (default 176x208); --rms keeps the record",
+        "stores in DIR (default: a temporary folder removed at the end).",
+        "Exit status: 0 done, 2 bad arguments, 3 the midlet failed, 4 an action",
+        "could not be performed.");
+
+    private static final Display.Host host = Display.host;
+
+    public static void main(String[] args) {
+        System.setProperty("java.awt.headless", "true");
+        int status;
+        try {
+            status = run(args);
+        } catch (UsageError e) {
+            System.err.println("midp-host: " + e.getMessage());
+            System.err.println(USAGE);
+            status = 2;
+        } catch (ActionError e) {
+            System.err.println("midp-host: " + e.getMessage());
+            status = 4;
+        } catch (Throwable e) {
+            System.err.println("midp-host: the midlet failed:");
+            e.printStackTrace();
+            status = 3;
+        }
+        System.out.flush();
+        Runtime.getRuntime().halt(status); // midlet threads must not keep the host alive
+    }
+
+    static final class UsageError extends Exception {
+        UsageError(String m) { super(m); }
+    }
+
+    static final class ActionError extends Exception {
+        ActionError(String m) { super(m); }
+    }
+
+    private static int run(String[] args) throws Throwable {
+        int i = 0;
+        File rms = null;
+        while (i < args.length && args[i].startsWith("--")) {
+            String opt = args[i++];
+            if (i >= args.length) throw new UsageError("missing value for " + opt);
+            String value = args[i++];
+            if (opt.equals("--size")) {
+                String[] wh = value.split("x");
+                try {
+                    host.width = Integer.parseInt(wh[0]);
+                    host.height = Integer.parseInt(wh[1]);
+                } catch (RuntimeException e) {
+                    throw new UsageError("bad size " + value);
+                }
+                if (host.width < 16 || host.height < 16 || host.width > 2048 || host.height > 2048)
+                    throw new UsageError("bad size " + value);
+            } else if (opt.equals("--rms")) {
+                rms = new File(value);
+            } else {
+                throw new UsageError("unknown option " + opt);
+            }
+        }
+        if (i >= args.length) throw new UsageError("no JAR given");
+        File jar = new File(args[i++]);
+        if (!jar.isFile()) throw new UsageError("no such file " + jar);
+
+        File temporary = null;
+        if (rms == null) {
+            temporary = Files.createTempDirectory("midp-host-rms").toFile();
+            rms = temporary;
+        }
+        if (!rms.isDirectory() && !rms.mkdirs()) throw new UsageError("cannot create " + rms);
+        RecordStore.folder = rms;
+        try {
+            MIDlet midlet = start(jar);
+            for (; i < args.length; i++) perform(args[i]);
+            MIDlet.destroy(midlet);
+        } finally {
+            if (temporary != null) {
+                File[] files = temporary.listFiles();
+                if (files != null) for (File f : files) f.delete();
+                temporary.delete();
+            }
+        }
+        return 0;
+    }
+
+    private static MIDlet start(File jar) throws Exception {
+        String mainClass;
+        try (JarFile jf = new JarFile(jar)) {
+            if (jf.getManifest() == null) throw new UsageError("the JAR has no manifest");
+            Attributes attrs = jf.getManifest().getMainAttributes();
+            for (Object key : attrs.keySet()) MIDlet.properties.put(key.toString(), attrs.getValue(key.toString()));
+            String entry = attrs.getValue("MIDlet-1");
+            if (entry == null) throw new UsageError("the manifest names no MIDlet-1");
+            String[] parts = entry.split(",");
+            if (parts.length < 3) throw new UsageError("bad MIDlet-1: " + entry);
+            mainClass = parts[2].trim();
+        }
+        ClassLoader loader = new URLClassLoader(new URL[] {jar.toURI().toURL()}, Main.class.getClassLoader());
+        Image.resources = loader;
+        MIDlet midlet = (MIDlet) Class.forName(mainClass, true, loader).getDeclaredConstructor().newInstance();
+        MIDlet.start(midlet);
+        settle();
+        return midlet;
+    }
+
+    /** Lets queued work run after an event. */
+    private static void settle() {
+        host.runPending();
+    }
+
+    private static void perform(String action) throws Exception {
+        int colon = action.indexOf(':');
+        String verb = colon < 0 ? action : action.substring(0, colon);
+        String arg = colon < 0 ? "" : action.substring(colon + 1);
+        switch (verb) {
+            case "key":
+                host.key(keyCode(arg));
+                break;
+            case "shot":
+                shot(new File(arg));
+                break;
+            case "wait":
+                long until = System.currentTimeMillis() + Long.parseLong(arg);
+                while (System.currentTimeMillis() < until) {
+                    settle();
+                    Thread.sleep(10);
+                }
+                break;
+            case "cmd":
+                if (!host.command(arg)) throw new ActionError("no command \"" + arg + "\" on " + host.describe());
+                break;
+            case "select":
+                if (!host.select(Integer.parseInt(arg))) throw new ActionError("nothing to select on " + host.describe());
+                break;
+            case "type":
+                if (!host.type(arg)) throw new ActionError("nowhere to type on " + host.describe());
+                break;
+            case "dump":
+                System.out.println("screen: " + host.describe());
+                break;
+            default:
+                throw new UsageError("unknown action " + action);
+        }
+        settle();
+        if (MIDlet.destroyed) System.out.println("midlet: destroyed");
+    }
+
+    static int keyCode(String name) throws UsageError {
+        switch (name) {
+            case "up": return -1;
+            case "down": return -2;
+            case "left": return -3;
+            case "right": return -4;
+            case "fire": return -5;
+            case "soft1": return -6;
+            case "soft2": return -7;
+            case "star": return '*';
+            case "pound": return '#';
+            default:
+                if (name.length() == 1 && Character.isDigit(name.charAt(0))) return name.charAt(0);
+                try {
+                    return Integer.parseInt(name);
+                } catch (NumberFormatException e) {
+                    throw new UsageError("unknown key " + name);
+                }
+        }
+    }
+
+    private static void shot(File file) throws IOException {
+        BufferedImage frame = new BufferedImage(host.width, host.height, BufferedImage.TYPE_INT_RGB);
+        host.render(frame);
+        File parent = file.getAbsoluteFile().getParentFile();
+        if (parent != null) parent.mkdirs();
+        if (file.getName().endsWith(".ppm")) {
+            try (OutputStream out = new FileOutputStream(file)) {
+                out.write(("P6\n" + host.width + " " + host.height + "\n255\n").getBytes("US-ASCII"));
+                byte[] row = new byte[host.width * 3];
+                for (int y = 0; y < host.height; y++) {
+                    for (int x = 0; x < host.width; x++) {
+                        int rgb = frame.getRGB(x, y);
+                        row[3 * x] = (byte) (rgb >> 16);
+                        row[3 * x + 1] = (byte) (rgb >> 8);
+                        row[3 * x + 2] = (byte) rgb;
+                    }
+                    out.write(row);
+                }
+            }
+        } else if (!ImageIO.write(frame, "png", file)) {
+            throw new IOException("cannot write " + file);
+        }
+    }
+}
