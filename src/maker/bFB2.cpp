@@ -1,11 +1,438 @@
-// Placeholder: the FB2 importer arrives with its own work.
 #include "maker/bFB2.h"
+
+#include "core/bVar.h"
+#include "platform/Xml.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <set>
+#include <unistd.h>
+#include <unordered_map>
 
 namespace paginor {
 
-std::u16string ImportFictionBook(const TBookObject&, TBookConfig&, const std::u16string&,
-                                 const std::u16string&) {
-    throw TBookError("FB2 books are not supported yet");
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+// Book text never carries the markup's delimiters: a "<" would open a tag and
+// swallow the text up to the next ">", and a lone ">" would be dropped. They
+// are shown as the single angle quotation marks instead.
+constexpr std::string_view kLessThanShown = "\xE2\x80\xB9";    // U+2039
+constexpr std::string_view kGreaterThanShown = "\xE2\x80\xBA"; // U+203A
+constexpr size_t kMaxPictureName = 80;
+
+// A tag argument taken from the book (label name, link target) must not end
+// or split the tag: "<", ">", "[", "]" and control characters are written as
+// %XX, which keeps web addresses valid and label names matching their links.
+std::string SafeTagArgument(std::string_view value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '<' || c == '>' || c == '[' || c == ']') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Writes a whole file, replacing an existing one but never following a link
+// planted in its place.
+void WritePictureFile(const std::string& name, std::string_view bytes) {
+    const int fd = ::open(ToPath(FromUtf8(name)).c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) throw TBookError("Can't create file " + name + ": " + SystemErrorText(errno));
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0)
+            throw TBookError("Can't write file " + name + ": " + SystemErrorText(errno));
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+}
+
+// One import: the converters of the FictionBook elements, appending tagged
+// text (UTF-8 until the end) to Output.
+class TFictionBookConverter {
+public:
+    TFictionBookConverter(const TBookObject& log, const std::u16string& pictureDir, TXmlNode root)
+        : Log(log), PictureDir(ToUtf8(pictureDir)), Root(root) {
+        if (!PictureDir.empty() && PictureDir.back() != '/') PictureDir += '/';
+    }
+
+    // BookInfo and SplashFileName from title-info, when there is one.
+    void ReadHeader(TXmlNode description, TBookConfig& config);
+    // Every body of the book, in order.
+    std::string ConvertBodies();
+
+private:
+    void ConvertSection(TXmlNode element);
+    void ConvertTitle(TXmlNode element);
+    void ConvertParagraph(TXmlNode element);
+    void ConvertLink(TXmlNode link);
+    void ConvertEpigraph(TXmlNode element);
+    void ConvertPoem(TXmlNode element);
+    void ConvertCite(TXmlNode element);
+    void ConvertTable(TXmlNode element);
+    void CollectText(TXmlNode node);
+    std::string SaveImageElement(TXmlNode element);
+    void DecodePictureData(TXmlNode binary, const std::string& fileName);
+
+    void AppendText(std::string_view text);
+    void AppendImageTag(const std::string& fileName);
+    TXmlNode FindBinary(const std::string& id);
+    std::string UniquePictureName(const std::string& id);
+
+    const TBookObject& Log;
+    std::string PictureDir; // with a trailing "/" unless empty
+    TXmlNode Root;
+    std::string Output;
+    int SectionDepth = 0;
+    bool InTitle = false;
+    bool BinariesIndexed = false;
+    std::unordered_map<std::string, TXmlNode> Binaries; // id -> first binary
+    std::unordered_map<std::string, std::string> Saved; // id -> file name
+    std::set<std::string> UsedNames;
+};
+
+void TFictionBookConverter::ReadHeader(TXmlNode description, TBookConfig& config) {
+    const TXmlNode titleInfo = description.Child("title-info");
+    if (!titleInfo) return;
+    std::string info;
+    if (const TXmlNode title = titleInfo.Child("book-title")) info = title.Text();
+    if (const TXmlNode author = titleInfo.Child("author")) {
+        std::string name;
+        if (const TXmlNode first = author.Child("first-name")) name = first.Text();
+        if (const TXmlNode last = author.Child("last-name")) name += " " + last.Text();
+        if (!name.empty()) info += ", " + name;
+    }
+    if (const TXmlNode date = titleInfo.Child("date")) info += ", " + date.Text();
+    config.BookInfo = FromUtf8(info);
+    if (const TXmlNode image = titleInfo.Child("coverpage").Child("image"))
+        config.SplashFileName = FromUtf8(SaveImageElement(image));
+}
+
+std::string TFictionBookConverter::ConvertBodies() {
+    Output.clear();
+    SectionDepth = 0;
+    InTitle = false;
+    for (const TXmlNode child : Root.Children())
+        ConvertSection(child);
+    return std::move(Output);
+}
+
+void TFictionBookConverter::ConvertSection(TXmlNode element) {
+    if (!element.Is("section") && !element.Is("body")) return;
+    ++SectionDepth;
+    if (const auto id = element.Attribute("id")) {
+        Output += "<#label " + SafeTagArgument(*id) + ">";
+        Output += kLineBreak;
+    }
+    for (const TXmlNode child : element.Children()) {
+        ConvertSection(child);
+        if (child.Is("image")) {
+            const std::string fileName = SaveImageElement(child);
+            if (!fileName.empty()) {
+                AppendImageTag(fileName);
+                Output += kLineBreak;
+            }
+        }
+        ConvertTitle(child);
+        ConvertEpigraph(child);
+        ConvertPoem(child);
+        ConvertTable(child);
+        ConvertCite(child);
+        if (!child.Is("title")) ConvertParagraph(child);
+    }
+    --SectionDepth;
+}
+
+void TFictionBookConverter::ConvertTitle(TXmlNode element) {
+    if (!element.Is("title") || !element.HasChildren()) return;
+    Output += kLineBreak;
+    Output += "<#header " + std::to_string(SectionDepth) + ">";
+    InTitle = true;
+    for (const TXmlNode child : element.Children())
+        ConvertParagraph(child);
+    if (Output.ends_with(kLineBreak)) Output.resize(Output.size() - kLineBreak.size());
+    Output += "<#/header>";
+    Output += kLineBreak;
+    Output += kLineBreak;
+    InTitle = false;
+}
+
+void TFictionBookConverter::ConvertParagraph(TXmlNode element) {
+    if (!element.Is("p") && !element.Is("v") && !element.Is("text-author") &&
+        !element.Is("subtitle"))
+        return;
+    for (const TXmlNode child : element.Children()) {
+        if (child.Is("a")) {
+            if (InTitle)
+                CollectText(child);
+            else
+                ConvertLink(child);
+        } else if (child.Is("empty-line")) {
+            Output += kLineBreak;
+        } else if (child.Is("image")) {
+            // A picture cannot stand inside a header: the markup forbids it.
+            if (InTitle) continue;
+            const std::string fileName = SaveImageElement(child);
+            if (!fileName.empty()) AppendImageTag(fileName);
+        } else if (child.Is("p")) {
+            CollectText(child);
+            Output += kLineBreak;
+        } else {
+            CollectText(child);
+        }
+    }
+    Output += kLineBreak;
+}
+
+// A reference inside the book ("#id") becomes a label link, anything else a
+// web link. Only the first href attribute counts, so the text appears once; an
+// "a" without one keeps its text without a link.
+void TFictionBookConverter::ConvertLink(TXmlNode link) {
+    for (const TXmlAttribute attribute : link.Attributes()) {
+        if (attribute.Name().find("href") == std::string::npos) continue;
+        const std::string target = attribute.Value();
+        if (target.starts_with('#'))
+            Output += "<#link label " + SafeTagArgument(std::string_view(target).substr(1)) + ">";
+        else
+            Output += "<#link http " + SafeTagArgument(target) + ">";
+        CollectText(link);
+        Output += "<#/link>";
+        return;
+    }
+    CollectText(link);
+}
+
+void TFictionBookConverter::ConvertEpigraph(TXmlNode element) {
+    if (!element.Is("epigraph") || !element.HasChildren()) return;
+    for (const TXmlNode child : element.Children()) {
+        ConvertParagraph(child);
+        ConvertTable(child);
+        if (child.Is("image")) {
+            const std::string fileName = SaveImageElement(child);
+            if (!fileName.empty()) {
+                Output += kLineBreak;
+                AppendImageTag(fileName);
+                Output += kLineBreak;
+            }
+        }
+    }
+}
+
+void TFictionBookConverter::ConvertPoem(TXmlNode element) {
+    if ((!element.Is("poem") && !element.Is("stanza")) || !element.HasChildren()) return;
+    for (const TXmlNode child : element.Children()) {
+        if (child.Is("stanza")) {
+            ConvertPoem(child);
+            Output += kLineBreak;
+        }
+        ConvertTitle(child);
+        ConvertParagraph(child);
+    }
+}
+
+void TFictionBookConverter::ConvertCite(TXmlNode element) {
+    if (!element.Is("cite")) return;
+    for (const TXmlNode child : element.Children()) {
+        if (child.Is("image")) {
+            const std::string fileName = SaveImageElement(child);
+            if (!fileName.empty()) {
+                AppendImageTag(fileName);
+                Output += kLineBreak;
+            }
+        }
+        ConvertPoem(child);
+        ConvertTable(child);
+        ConvertCite(child);
+        ConvertParagraph(child);
+    }
+}
+
+void TFictionBookConverter::ConvertTable(TXmlNode element) {
+    if (!element.Is("table") || !element.HasChildren()) return;
+    int row = 0;
+    for (const TXmlNode tableRow : element.Children()) {
+        ++row;
+        int column = 0;
+        for (const TXmlNode cell : tableRow.Children()) {
+            ++column;
+            Output += "[" + std::to_string(row) + ", " + std::to_string(column) + "]: ";
+            AppendText(cell.Text());
+            Output += kLineBreak;
+        }
+    }
+}
+
+void TFictionBookConverter::CollectText(TXmlNode node) {
+    if (!node.HasChildren()) {
+        AppendText(node.Value());
+        return;
+    }
+    for (const TXmlNode child : node.Children())
+        CollectText(child);
+}
+
+// The picture an image element refers to ("#id" in its first href
+// attribute), saved once per import; "" when there is no such binary.
+std::string TFictionBookConverter::SaveImageElement(TXmlNode element) {
+    if (!element.Is("image") || !element.HasAttributes()) return {};
+    for (const TXmlAttribute attribute : element.Attributes()) {
+        if (attribute.Name().find("href") == std::string::npos) continue;
+        const std::string target = attribute.Value();
+        if (!target.starts_with('#')) return {};
+        const std::string id = target.substr(1);
+        if (const auto saved = Saved.find(id); saved != Saved.end()) return saved->second;
+        const TXmlNode binary = FindBinary(id);
+        if (!binary) return {};
+        const std::string fileName = PictureDir + UniquePictureName(id);
+        DecodePictureData(binary, fileName);
+        Saved.emplace(id, fileName);
+        return fileName;
+    }
+    return {};
+}
+
+void TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::string& fileName) {
+    const std::string bytes = DecodeBase64(binary.Text());
+    WritePictureFile(fileName, bytes);
+    Log.Log(7, "+ Loaded image [" + fileName + "], size [" + std::to_string(bytes.size()) +
+                   "] bytes from FB2 file");
+}
+
+void TFictionBookConverter::AppendText(std::string_view text) {
+    for (;;) {
+        const size_t cut = text.find_first_of("<>");
+        if (cut == std::string_view::npos) break;
+        Output += text.substr(0, cut);
+        Output += text[cut] == '<' ? kLessThanShown : kGreaterThanShown;
+        text.remove_prefix(cut + 1);
+    }
+    Output += text;
+}
+
+void TFictionBookConverter::AppendImageTag(const std::string& fileName) {
+    Output += "<#image " + fileName + ">";
+}
+
+TXmlNode TFictionBookConverter::FindBinary(const std::string& id) {
+    if (!BinariesIndexed) {
+        for (const TXmlNode child : Root.Children()) {
+            if (!child.Is("binary")) continue;
+            if (const auto binaryId = child.Attribute("id")) Binaries.emplace(*binaryId, child);
+        }
+        BinariesIndexed = true;
+    }
+    const auto found = Binaries.find(id);
+    return found == Binaries.end() ? TXmlNode() : found->second;
+}
+
+// Two ids that sanitise to one name get "-2", "-3", ... before the extension.
+std::string TFictionBookConverter::UniquePictureName(const std::string& id) {
+    const std::string name = SafePictureName(id);
+    if (UsedNames.insert(name).second) return name;
+    const size_t dot = name.rfind('.');
+    const size_t split = dot == std::string::npos || dot == 0 ? name.size() : dot;
+    for (int number = 2;; ++number) {
+        std::string candidate =
+            name.substr(0, split) + "-" + std::to_string(number) + name.substr(split);
+        if (UsedNames.insert(candidate).second) return candidate;
+    }
+}
+
+} // namespace
+
+std::string DecodeBase64(std::string_view text) {
+    static const std::array<int8_t, 256> kValues = [] {
+        std::array<int8_t, 256> values{};
+        values.fill(-1);
+        const std::string_view alphabet =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (size_t i = 0; i < alphabet.size(); ++i)
+            values[static_cast<unsigned char>(alphabet[i])] = static_cast<int8_t>(i);
+        return values;
+    }();
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    uint32_t group = 0;
+    int count = 0;
+    for (char c : text) {
+        if (c == '=') {
+            if (count == 2) {
+                out += static_cast<char>(group >> 4);
+            } else if (count == 3) {
+                out += static_cast<char>(group >> 10);
+                out += static_cast<char>((group >> 2) & 0xFF);
+            }
+            return out;
+        }
+        const int value = kValues[static_cast<unsigned char>(c)];
+        if (value < 0) continue;
+        group = (group << 6) | static_cast<uint32_t>(value);
+        if (++count == 4) {
+            out += static_cast<char>(group >> 16);
+            out += static_cast<char>((group >> 8) & 0xFF);
+            out += static_cast<char>(group & 0xFF);
+            group = 0;
+            count = 0;
+        }
+    }
+    return out;
+}
+
+std::string SafePictureName(std::string_view id) {
+    std::u16string name = LowerCase(FromUtf8(id));
+    for (char16_t& c : name)
+        if (c <= 0x20 || c == 0x7F || c == u'/' || c == u'\\' || c == u'<' || c == u'>' ||
+            c == u'[' || c == u']')
+            c = u'_';
+    for (size_t dots = name.find(u".."); dots != std::u16string::npos; dots = name.find(u".."))
+        name[dots] = u'_';
+    if (name.empty() || name == u".") name.assign(1, u'_');
+    if (name.size() > kMaxPictureName) {
+        size_t start = name.size() - kMaxPictureName;
+        if (name[start] >= 0xDC00 && name[start] <= 0xDFFF) ++start; // keep pairs whole
+        name.erase(0, start);
+    }
+    return ToUtf8(name);
+}
+
+std::u16string ImportFictionBook(const TBookObject& log, TBookConfig& config,
+                                 const std::u16string& fileName, const std::u16string& pictureDir) {
+    log.Log(6, ".. Starting XML parser ");
+    log.Log(6, ".. Opening file " + ToUtf8(fileName));
+    const std::string bytes = ReadWholeFile(ToPath(fileName));
+    std::string_view content = bytes;
+    if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
+    const TXmlDocument document =
+        TXmlDocument::Parse(content, {.DropBlankText = true, .DropComments = true});
+    log.Log(7, "+ FB2 file opened, size " + std::to_string(bytes.size()));
+
+    const TXmlNode root = document.Root();
+    if (!root.Is("FictionBook")) throw TBookError("FB2 file does not contian FictionBook element");
+    log.Log(7, ".. Decoding book header");
+    const TXmlNode description = root.Child("description");
+    if (!description) throw TBookError("FB2 file does not contian description element");
+    TFictionBookConverter converter(log, pictureDir, root);
+    converter.ReadHeader(description, config);
+    log.Log(7, ".. Decoding book body");
+    const std::string text = converter.ConvertBodies();
+    log.Log(6, "+ FB2 file decoded");
+    return FromUtf8(text);
 }
 
 } // namespace paginor

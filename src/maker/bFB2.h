@@ -6,6 +6,7 @@
 #include "core/bObject.h"
 
 #include <string>
+#include <string_view>
 
 namespace paginor {
 
@@ -14,5 +15,16 @@ namespace paginor {
 // progress (the build driver). Raises TBookError on failure.
 std::u16string ImportFictionBook(const TBookObject& log, TBookConfig& config,
                                  const std::u16string& fileName, const std::u16string& pictureDir);
+
+// Decodes base64 (RFC 4648 alphabet) the way FB2 binaries are read: characters
+// outside the alphabet are skipped, the first "=" ends the data (a group of two
+// characters gives one byte, of three two bytes), and a final group that no
+// "=" ends is dropped.
+std::string DecodeBase64(std::string_view text);
+
+// The file name a binary id is saved under: lower-cased, with path
+// separators, "..", blanks, control characters and the markup's delimiters
+// replaced by "_", never empty, at most 80 UTF-16 code units (the end kept).
+std::string SafePictureName(std::string_view id);
 
 } // namespace paginor

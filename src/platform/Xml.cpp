@@ -1,0 +1,280 @@
+#include "platform/Xml.h"
+
+#include "core/bObject.h"
+
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <climits>
+
+namespace paginor {
+
+namespace {
+
+std::string_view View(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+// Compares a name as written ("prefix:local" or "local") with `wanted`
+// without building the string.
+bool NameAsWrittenIs(const xmlNs* ns, const xmlChar* local, std::string_view wanted) {
+    const std::string_view name = View(local);
+    if (!ns || !ns->prefix) return name == wanted;
+    const std::string_view prefix = View(ns->prefix);
+    return wanted.size() == prefix.size() + 1 + name.size() && wanted.starts_with(prefix) &&
+           wanted[prefix.size()] == ':' && wanted.ends_with(name);
+}
+
+std::string NameAsWritten(const xmlNs* ns, const xmlChar* local) {
+    std::string name(View(local));
+    if (ns && ns->prefix) name = std::string(View(ns->prefix)) + ":" + name;
+    return name;
+}
+
+std::string AttributeValue(const xmlAttr* attribute) {
+    const xmlNode* first = attribute->children;
+    if (!first) return {};
+    if (!first->next && first->type == XML_TEXT_NODE) return std::string(View(first->content));
+    xmlChar* joined = xmlNodeListGetString(attribute->doc, first, 1);
+    std::string value(View(joined));
+    xmlFree(joined);
+    return value;
+}
+
+std::string TrimMessage(std::string message) {
+    while (!message.empty() && static_cast<unsigned char>(message.back()) <= ' ')
+        message.pop_back();
+    return message;
+}
+
+// What the parser reported while it ran; kept in the parser context's
+// _private field so that nothing is global.
+struct TParseState {
+    std::string FirstError;
+    int FirstErrorLine = 0;
+    int FirstErrorCode = 0;
+    std::string RefusedEntity;
+    int RefusedLine = 0;
+};
+
+TParseState& StateOf(void* context) {
+    return *static_cast<TParseState*>(static_cast<xmlParserCtxt*>(context)->_private);
+}
+
+// Keeps the first error that makes the document unusable: every fatal one,
+// and errors such as a reference to an entity that is declared nowhere the
+// parser may look (its text would be lost). Namespace errors (an undeclared
+// prefix) leave the names as written and are tolerated.
+void RecordError(void* context, xmlErrorPtr error) {
+    TParseState& state = StateOf(context);
+    if (!error || error->level < XML_ERR_ERROR || error->domain == XML_FROM_NAMESPACE) return;
+    if (state.FirstError.empty()) {
+        state.FirstError = error->message ? TrimMessage(error->message) : "";
+        if (state.FirstError.empty()) state.FirstError = "not well-formed";
+        state.FirstErrorLine = error->line;
+        state.FirstErrorCode = error->code;
+    }
+}
+
+// External entities are never read: the first reference to one stops the
+// parser and fails the document.
+void RefuseEntity(void* context, const xmlChar* name, const char* sigil) {
+    TParseState& state = StateOf(context);
+    if (state.RefusedEntity.empty()) {
+        state.RefusedEntity = sigil + std::string(View(name));
+        state.RefusedLine = xmlSAX2GetLineNumber(context);
+    }
+    xmlStopParser(static_cast<xmlParserCtxt*>(context));
+}
+
+xmlEntityPtr GetEntity(void* context, const xmlChar* name) {
+    xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
+    if (entity && (entity->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
+                   entity->etype == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY)) {
+        RefuseEntity(context, name, "&");
+        return nullptr;
+    }
+    return entity;
+}
+
+xmlEntityPtr GetParameterEntity(void* context, const xmlChar* name) {
+    xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
+    if (entity && entity->etype == XML_EXTERNAL_PARAMETER_ENTITY) {
+        RefuseEntity(context, name, "%");
+        return nullptr;
+    }
+    return entity;
+}
+
+xmlParserInputPtr ResolveNothing(void*, const xmlChar*, const xmlChar*) {
+    return nullptr;
+}
+
+bool IsBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+bool ShouldDrop(const xmlNode* node, const TXmlParseOptions& options) {
+    switch (node->type) {
+    case XML_TEXT_NODE:
+        return options.DropBlankText && IsBlank(View(node->content));
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+        return options.DropComments;
+    default:
+        return false;
+    }
+}
+
+// The node after `node` in document order within `top`'s subtree, entering
+// `node`'s children only when `descend` is set.
+xmlNode* NextNode(xmlNode* node, bool descend, const xmlNode* top) {
+    if (descend && node->type == XML_ELEMENT_NODE && node->children) return node->children;
+    while (node && node != top) {
+        if (node->next) return node->next;
+        node = node->parent;
+    }
+    return nullptr;
+}
+
+void Prune(xmlNode* top, const TXmlParseOptions& options) {
+    if (!options.DropBlankText && !options.DropComments) return;
+    xmlNode* node = top;
+    while (node) {
+        if (node != top && ShouldDrop(node, options)) {
+            xmlNode* next = NextNode(node, false, top);
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+            node = next;
+        } else {
+            node = NextNode(node, true, top);
+        }
+    }
+}
+
+struct TContextDeleter {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+
+std::string LineText(int line) {
+    return "XML error in line " + std::to_string(line) + ": ";
+}
+
+} // namespace
+
+bool XmlNameIs(const xmlNode* node, std::string_view name) {
+    return node && node->type == XML_ELEMENT_NODE && NameAsWrittenIs(node->ns, node->name, name);
+}
+
+std::string TXmlAttribute::Name() const {
+    return NameAsWritten(Attr->ns, Attr->name);
+}
+
+std::string TXmlAttribute::Value() const {
+    return AttributeValue(Attr);
+}
+
+std::string TXmlNode::Name() const {
+    if (!Node) return {};
+    switch (Node->type) {
+    case XML_ELEMENT_NODE:
+        return NameAsWritten(Node->ns, Node->name);
+    case XML_TEXT_NODE:
+        return "#text";
+    case XML_CDATA_SECTION_NODE:
+        return "#cdata-section";
+    case XML_COMMENT_NODE:
+        return "#comment";
+    default:
+        return std::string(View(Node->name));
+    }
+}
+
+TXmlNode TXmlNode::Child(std::string_view name) const {
+    for (xmlNode* child = Node ? Node->children : nullptr; child; child = child->next)
+        if (XmlNameIs(child, name)) return TXmlNode(child);
+    return TXmlNode();
+}
+
+std::string TXmlNode::Text() const {
+    if (!Node || !Node->children) return {};
+    const xmlNode* only = Node->children;
+    if (only->next || (only->type != XML_TEXT_NODE && only->type != XML_CDATA_SECTION_NODE))
+        throw TBookError("Element does not contain a single text node");
+    return std::string(View(only->content));
+}
+
+std::string TXmlNode::Value() const {
+    if (!Node) return {};
+    switch (Node->type) {
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+        return std::string(View(Node->content));
+    default:
+        return {};
+    }
+}
+
+std::optional<std::string> TXmlNode::Attribute(std::string_view name) const {
+    for (const TXmlAttribute attribute : Attributes())
+        if (attribute.Name() == name) return attribute.Value();
+    return std::nullopt;
+}
+
+TXmlDocument::TXmlDocument(xmlDoc* document) : Doc(document) {}
+
+TXmlNode TXmlDocument::Root() const {
+    return TXmlNode(Doc ? xmlDocGetRootElement(Doc.get()) : nullptr);
+}
+
+TXmlDocument TXmlDocument::Parse(std::string_view bytes, const TXmlParseOptions& options) {
+    if (bytes.empty()) throw TBookError(LineText(1) + "Document is empty");
+    if (bytes.size() > static_cast<size_t>(INT_MAX))
+        throw TBookError("XML error: the document is larger than 2 GB");
+
+    std::unique_ptr<xmlParserCtxt, TContextDeleter> context(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())));
+    if (!context) throw TBookError("XML error: can't create the parser");
+    // No network; entities substituted in the tree. Neither DTD loading nor
+    // validation is asked for, and the handlers below refuse every external
+    // entity and external subset, so the parser reads only `bytes`.
+    xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_NOENT);
+    TParseState state;
+    context->_private = &state;
+    xmlSAXHandler* sax = context->sax;
+    sax->serror = RecordError;
+    sax->error = nullptr;
+    sax->warning = nullptr;
+    sax->getEntity = GetEntity;
+    sax->getParameterEntity = GetParameterEntity;
+    sax->resolveEntity = ResolveNothing;
+    sax->externalSubset = nullptr;
+
+    xmlParseDocument(context.get());
+    TXmlDocument document(context->myDoc);
+    context->myDoc = nullptr;
+
+    if (!state.RefusedEntity.empty())
+        throw TBookError(LineText(state.RefusedLine) + "the external entity " +
+                         state.RefusedEntity + " is not read");
+    if (!context->wellFormed || !state.FirstError.empty() || !document.Doc || !document.Root()) {
+        std::string message = state.FirstError;
+        int line = state.FirstErrorLine;
+        if (message.empty()) {
+            const xmlError* last = xmlCtxtGetLastError(context.get());
+            message = last && last->message ? TrimMessage(last->message) : "not well-formed";
+            line = last ? last->line : 0;
+        }
+        if (state.FirstErrorCode == XML_ERR_ENTITY_LOOP)
+            message += " (entity expansion beyond the parser's limits)";
+        throw TBookError(LineText(line) + message);
+    }
+    Prune(document.Root().Raw(), options);
+    return document;
+}
+
+} // namespace paginor

@@ -1,0 +1,142 @@
+// A thin layer over libxml2's document tree, so that code walking a document
+// reads like the document: doc.Root().Child("description").Child("title-info").
+// TXmlDocument owns the libxml2 document; nodes and attributes are small views
+// that live as long as it does. All strings are UTF-8, as libxml2 keeps them.
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace paginor {
+
+// True when the node is an element whose name, as written in the document
+// (prefix included: "l:href", "fb:section"), equals `name`.
+bool XmlNameIs(const xmlNode* node, std::string_view name);
+
+// Forward range over a sibling chain of libxml2 nodes or attributes, viewed as
+// `View`.
+template <class Raw, class View> class TXmlRange {
+public:
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = View;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = View;
+
+        Iterator() = default;
+        explicit Iterator(Raw* item) : Item(item) {}
+        View operator*() const { return View(Item); }
+        Iterator& operator++() {
+            Item = Item->next;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator old = *this;
+            Item = Item->next;
+            return old;
+        }
+        bool operator==(const Iterator&) const = default;
+
+    private:
+        Raw* Item = nullptr;
+    };
+
+    explicit TXmlRange(Raw* first) : First(first) {}
+    Iterator begin() const { return Iterator(First); }
+    Iterator end() const { return Iterator(); }
+
+private:
+    Raw* First;
+};
+
+// One attribute of an element. Namespace declarations (xmlns, xmlns:l) are
+// not attributes here.
+class TXmlAttribute {
+public:
+    explicit TXmlAttribute(xmlAttr* attribute) : Attr(attribute) {}
+    // The name as written, prefix included ("l:href").
+    std::string Name() const;
+    std::string Value() const;
+
+private:
+    xmlAttr* Attr;
+};
+
+class TXmlNode {
+public:
+    TXmlNode() = default;
+    explicit TXmlNode(xmlNode* node) : Node(node) {}
+
+    explicit operator bool() const { return Node != nullptr; }
+    xmlNode* Raw() const { return Node; }
+
+    bool IsElement() const { return Node && Node->type == XML_ELEMENT_NODE; }
+    // An element with this name as written (see XmlNameIs).
+    bool Is(std::string_view name) const { return XmlNameIs(Node, name); }
+    // The name as written; "#text", "#cdata-section", "#comment" for others.
+    std::string Name() const;
+
+    bool HasChildren() const { return Node && Node->children; }
+    TXmlRange<xmlNode, TXmlNode> Children() const {
+        return TXmlRange<xmlNode, TXmlNode>(Node ? Node->children : nullptr);
+    }
+    // The first child element of that name, or an empty node.
+    TXmlNode Child(std::string_view name) const;
+
+    // The text of an element: the value of its single text or CDATA child,
+    // or "" when it has no children. Anything else raises
+    // "Element does not contain a single text node".
+    std::string Text() const;
+    // The character data of a text, CDATA or comment node; "" for an element.
+    std::string Value() const;
+
+    TXmlRange<xmlAttr, TXmlAttribute> Attributes() const {
+        return TXmlRange<xmlAttr, TXmlAttribute>(IsElement() ? Node->properties : nullptr);
+    }
+    bool HasAttributes() const { return IsElement() && Node->properties; }
+    // The value of the attribute with exactly this name as written.
+    std::optional<std::string> Attribute(std::string_view name) const;
+
+private:
+    xmlNode* Node = nullptr;
+};
+
+struct TXmlParseOptions {
+    // Remove text nodes made only of blanks, tabs and line breaks.
+    bool DropBlankText = false;
+    // Remove comments and processing instructions.
+    bool DropComments = false;
+};
+
+class TXmlDocument {
+public:
+    // Takes ownership of a libxml2 document (for parsers of other kinds).
+    explicit TXmlDocument(xmlDoc* document);
+
+    // Parses an XML document held in memory. The encoding comes from the
+    // byte-order mark or the encoding declaration. Nothing outside the bytes
+    // is ever read: no network, no DTD, no external entity (a reference to
+    // one fails). Internal entities are substituted within libxml2's default
+    // limits, so an expansion bomb fails. Raises TBookError with a one-line
+    // message such as "XML error in line 3: Opening and ending tag mismatch".
+    static TXmlDocument Parse(std::string_view bytes, const TXmlParseOptions& options = {});
+
+    // The document element.
+    TXmlNode Root() const;
+    xmlDoc* Raw() const { return Doc.get(); }
+
+private:
+    struct Deleter {
+        void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+    };
+    std::unique_ptr<xmlDoc, Deleter> Doc;
+};
+
+} // namespace paginor

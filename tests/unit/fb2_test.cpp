@@ -1,0 +1,466 @@
+// FB2 importer: tagged text, header, pictures, encodings and hostile files.
+#include "config/bConfig.h"
+#include "core/bObject.h"
+#include "core/bVar.h"
+#include "maker/bFB2.h"
+#include "platform/Xml.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iconv.h>
+#include <sstream>
+#include <vector>
+
+using namespace paginor;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kNamespaces = R"( xmlns="http://www.gribuser.ru/xml/fictionbook/2.0")"
+                                R"( xmlns:l="http://www.w3.org/1999/xlink")";
+
+// A complete FB2 document around the given title-info content, body content
+// and what follows the body (more bodies, binaries).
+std::string Book(const std::string& body, const std::string& after = "",
+                 const std::string& titleInfo = "<book-title>T</book-title>") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<FictionBook" + kNamespaces +
+           "><description><title-info>" + titleInfo + "</title-info></description><body>" + body +
+           "</body>" + after + "</FictionBook>";
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// Re-encodes UTF-8 text with iconv.
+std::string Encode(const std::string& utf8, const char* charset) {
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string in = utf8;
+    std::string out(in.size() * 4 + 8, '\0');
+    char* inPtr = in.data();
+    size_t inLeft = in.size();
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    EXPECT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1));
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// A private folder per test, holding the book and its picture folder
+// "work/temp2" (two levels deep, so "../../x" has somewhere to escape to).
+class Fb2Import : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "paginor-fb2-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        Root = pattern;
+        Pictures = Root / "work" / "temp2";
+        fs::create_directories(Pictures);
+        BookFile = Root / "book.fb2";
+        PictureDir = FromPath(Pictures);
+    }
+    void TearDown() override {
+        SetLogThreshold(0);
+        fs::remove_all(Root);
+    }
+
+    std::string Import(const std::string& bytes) {
+        std::ofstream(BookFile, std::ios::binary) << bytes;
+        return ToUtf8(ImportFictionBook(Config, Config, FromPath(BookFile), PictureDir));
+    }
+    std::string ImportError(const std::string& bytes) {
+        try {
+            Import(bytes);
+        } catch (const TBookError& error) {
+            return error.what();
+        }
+        return "(no error)";
+    }
+    std::string PicturePath(const std::string& name) const {
+        return Pictures.string() + "/" + name;
+    }
+    std::vector<std::string> FilesUnder(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) names.push_back(fs::relative(entry.path(), Root).string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path Root, Pictures, BookFile;
+    std::u16string PictureDir;
+    TBookConfig Config;
+};
+
+struct TextCase {
+    const char* Name;
+    std::string Body;
+    std::string Expected;
+};
+
+TEST_F(Fb2Import, ConvertsStructureToTaggedText) {
+    const std::vector<TextCase> cases = {
+        {"internal link", R"(<p>See<a l:href="#note1">[1]</a> later.</p>)",
+         "See<#link label note1>[1]<#/link> later.\r\n"},
+        {"web link keeps its scheme", R"(<p><a l:href="http://x.example/a?b=1&amp;c">site</a></p>)",
+         "<#link http http://x.example/a?b=1&c>site<#/link>\r\n"},
+        {"only the first href counts",
+         R"(<p><a l:href="#a" xlink:href="#b" xmlns:xlink="http://www.w3.org/1999/xlink">x</a></p>)",
+         "<#link label a>x<#/link>\r\n"},
+        {"an a without href keeps its text", R"(<p>a <a>b</a> c</p>)", "a b c\r\n"},
+        {"section with id and title",
+         R"(<section id="ch1"><title><p>One</p></title><p>Text</p></section>)",
+         "<#label ch1>\r\n\r\n<#header 2>One<#/header>\r\n\r\nText\r\n"},
+        {"title of two paragraphs", R"(<title><p>Part I</p><p>Chapter 1</p></title>)",
+         "\r\n<#header 1>Part I\r\nChapter 1<#/header>\r\n\r\n"},
+        {"title with an empty line", R"(<title><p>A</p><empty-line/></title>)",
+         "\r\n<#header 1>A<#/header>\r\n\r\n"},
+        {"blank title produces nothing", "<title> </title><p>x</p>", "x\r\n"},
+        {"link in a title gives its text", R"(<title><p>See <a l:href="#x">this</a></p></title>)",
+         "\r\n<#header 1>See this<#/header>\r\n\r\n"},
+        {"nested sections count depth",
+         R"(<section><section><title><p>Deep</p></title></section></section>)",
+         "\r\n<#header 3>Deep<#/header>\r\n\r\n"},
+        {"empty paragraph", "<p/><p> </p>", "\r\n\r\n"},
+        {"white space alone between inline elements is lost",
+         "<p><strong>a</strong> <emphasis>b</emphasis> and  c\n d</p>", "ab and  c\n d\r\n"},
+        {"empty-line only counts inside a paragraph", "<empty-line/><p>x<empty-line/>y</p>",
+         "x\r\ny\r\n"},
+        {"styles and nested paragraphs",
+         "<p><strikethrough>s</strikethrough><sup>1</sup><code>c</code><p>in</p>end</p>",
+         "s1cin\r\nend\r\n"},
+        {"subtitle and text-author", "<subtitle>* * *</subtitle><text-author>W</text-author>",
+         "* * *\r\nW\r\n"},
+        {"table: one line per cell",
+         "<table><tr><th>a</th><td>b</td></tr><tr><td>c</td><td/></tr></table>",
+         "[1, 1]: a\r\n[1, 2]: b\r\n[2, 1]: c\r\n[2, 2]: \r\n"},
+        {"poem with title, stanzas and author",
+         "<section><poem><title><p>P</p></title><epigraph><p>lost</p></epigraph>"
+         "<stanza><v>l1</v><v>l2</v></stanza><stanza><v>l3</v></stanza>"
+         "<text-author>A</text-author><date>1900</date></poem></section>",
+         "\r\n<#header 2>P<#/header>\r\n\r\nl1\r\nl2\r\n\r\nl3\r\n\r\nA\r\n"},
+        {"epigraph keeps paragraphs and tables only",
+         "<epigraph><p>E</p><poem><stanza><v>lost</v></stanza></poem>"
+         "<table><tr><td>t</td></tr></table><text-author>W</text-author></epigraph>",
+         "E\r\n[1, 1]: t\r\nW\r\n"},
+        {"cite with poem, nested cite and author",
+         "<cite><p>C</p><poem><stanza><v>v</v></stanza></poem><cite><p>in</p></cite>"
+         "<text-author>T</text-author></cite>",
+         "C\r\nv\r\n\r\nin\r\nT\r\n"},
+        {"notes body: labels and links",
+         R"(<p>Word<a l:href="#n1" type="note">1</a>.</p></body><body name="notes">)"
+         R"(<title><p>Notes</p></title><section id="n1"><p>Note text</p></section>)",
+         "Word<#link label n1>1<#/link>.\r\n\r\n<#header 1>Notes<#/header>\r\n\r\n"
+         "<#label n1>\r\nNote text\r\n"},
+        {"prefixed elements match nothing",
+         R"(<fb:section xmlns:fb="http://www.gribuser.ru/xml/fictionbook/2.0"><p>x</p></fb:section>)"
+         "<p>y</p>",
+         "y\r\n"},
+        {"comments are not text", "<p>a<!-- note to self -->b</p>", "ab\r\n"},
+        {"CDATA and character references", "<p><![CDATA[if a&b]]> &#x416;&#1078; &amp;</p>",
+         "if a&b \xD0\x96\xD0\xB6 &\r\n"},
+        {"angle brackets in text never become markup",
+         "<p>a &lt; b &gt; c &lt;#image /etc/passwd&gt;</p>",
+         "a \xE2\x80\xB9 b \xE2\x80\xBA c \xE2\x80\xB9#image /etc/passwd\xE2\x80\xBA\r\n"},
+        {"ids and targets never end a tag",
+         R"(<section id="a&gt;b[1]"><p><a l:href="#a&gt;b[1]">x</a><a l:href="http://h/&lt;&gt;">y</a></p></section>)",
+         "<#label a%3Eb%5B1%5D>\r\n<#link label a%3Eb%5B1%5D>x<#/link>"
+         "<#link http http://h/%3C%3E>y<#/link>\r\n"},
+        {"description and binary produce nothing", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_EQ(Import(Book(c.Body)), c.Expected);
+    }
+}
+
+struct HeaderCase {
+    const char* Name;
+    std::string TitleInfo;
+    std::u16string BookInfo;
+};
+
+TEST_F(Fb2Import, BuildsBookInfoFromTheHeader) {
+    const std::vector<HeaderCase> cases = {
+        {"title, author, date",
+         "<book-title>River</book-title><author><first-name>Anna</first-name>"
+         "<middle-name>M</middle-name><last-name>Berg</last-name></author><date>1999</date>",
+         u"River, Anna Berg, 1999"},
+        {"last name only",
+         "<book-title>River</book-title><author><last-name>Berg</last-name></author>",
+         u"River,  Berg"},
+        {"author without names",
+         "<book-title>River</book-title><author><nickname>x</nickname></author>", u"River"},
+        {"no book-title", "<author><first-name>Anna</first-name></author>", u", Anna"},
+        {"first author only",
+         "<author><first-name>A</first-name></author><author><first-name>B</first-name></author>"
+         "<book-title>R</book-title>",
+         u"R, A"},
+        {"entities and CDATA",
+         "<book-title><![CDATA[A<B]]></book-title><date>R&amp;D &#x416;</date>",
+         u"A<B, R&D \u0416"},
+        {"empty title-info", "", u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Config.BookInfo = u"old";
+        Import(Book("<p>x</p>", "", c.TitleInfo));
+        EXPECT_EQ(Config.BookInfo, c.BookInfo);
+    }
+
+    Config.BookInfo = u"kept";
+    Config.SplashFileName = u"kept.png";
+    Import("<FictionBook><description/><body><p>x</p></body></FictionBook>");
+    EXPECT_EQ(Config.BookInfo, u"kept");
+    EXPECT_EQ(Config.SplashFileName, u"kept.png");
+}
+
+struct PictureCase {
+    const char* Name;
+    std::string Base64;
+    std::string Bytes;
+};
+
+TEST_F(Fb2Import, DecodesBinariesWithEveryEnding) {
+    const std::vector<PictureCase> cases = {
+        {"two characters and ==", "YQ==", "a"},
+        {"three characters and =", "YWI=", "ab"},
+        {"whole groups without =", "YWJjZGVm", "abcdef"},
+        {"unfinished group without = is dropped", "YWJjZA", "abc"},
+        {"one character before =", "YWJjZ=", "abc"},
+        {"split over lines and blanks", "YW\n  Jj\r\nZG\tVm", "abcdef"},
+        {"nothing read after the first =", "YQ==YWJj", "a"},
+        {"binary bytes", "/w0K//8A", std::string("\xff\x0d\x0a\xff\xff\x00", 6)},
+        {"empty binary", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string text = Import(
+            Book(R"(<image l:href="#p.png"/>)",
+                 R"(<binary id="p.png" content-type="image/png">)" + c.Base64 + "</binary>"));
+        EXPECT_EQ(text, "<#image " + PicturePath("p.png") + ">\r\n");
+        EXPECT_EQ(ReadBytes(Pictures / "p.png"), c.Bytes);
+        EXPECT_EQ(DecodeBase64(c.Base64), c.Bytes);
+    }
+}
+
+TEST_F(Fb2Import, PlacesPicturesWhereTheyStand) {
+    const std::string binaries =
+        R"(<binary id="a.png">YQ==</binary><binary id="b.png">Yg==</binary>)"
+        R"(<binary id="a.png">ignored</binary>)";
+    const std::string a = "<#image " + PicturePath("a.png") + ">";
+    const std::string b = "<#image " + PicturePath("b.png") + ">";
+    EXPECT_EQ(Import(Book(R"(<section><image l:href="#a.png"/><p>x<image l:href="#b.png"/>y</p>)"
+                          R"(<epigraph><image l:href="#a.png"/></epigraph>)"
+                          R"(<cite><image l:href="#b.png"/></cite></section>)",
+                          binaries)),
+              a + "\r\nx" + b + "y\r\n\r\n" + a + "\r\n" + b + "\r\n");
+    EXPECT_EQ(ReadBytes(Pictures / "a.png"), "a");
+    // No picture tag: unknown id, a reference outside the book, no href at all,
+    // and a picture inside a header (the markup has no place for it there).
+    EXPECT_EQ(Import(Book(R"(<image l:href="#missing"/><image l:href="a.png"/><image id="a.png"/>)"
+                          R"(<title><p>T<image l:href="#a.png"/></p></title>)",
+                          binaries)),
+              "\r\n<#header 1>T<#/header>\r\n\r\n");
+}
+
+TEST_F(Fb2Import, SavesTheCoverAsSplashPicture) {
+    const std::string cover =
+        R"(<coverpage><image l:type="simple" l:href="#Cover.JPG"/></coverpage>)";
+    Import(Book("<p>x</p>", R"(<binary id="Cover.JPG">/9j/</binary>)", cover));
+    EXPECT_EQ(Config.SplashFileName, FromUtf8(PicturePath("cover.jpg")));
+    EXPECT_EQ(ReadBytes(Pictures / "cover.jpg"), "\xff\xd8\xff");
+
+    Config.SplashFileName = u"old.png";
+    Import(Book("<p>x</p>", "", cover));
+    EXPECT_EQ(Config.SplashFileName, u"");
+}
+
+TEST_F(Fb2Import, PictureNamesStayInsideThePictureFolder) {
+    const std::string text = Import(Book(
+        R"(<image l:href="#../../x"/><image l:href="#/tmp/y"/><image l:href="#A.png"/>)"
+        R"(<image l:href="#a.png"/><image l:href="#A.png"/><image l:href="#.."/>)",
+        R"(<binary id="../../x">YQ==</binary><binary id="/tmp/y">Yg==</binary>)"
+        R"(<binary id="A.png">Yw==</binary><binary id="a.png">ZA==</binary><binary id="..">ZQ==</binary>)"));
+    EXPECT_EQ(text, "<#image " + PicturePath("_.__._x") + ">\r\n<#image " + PicturePath("_tmp_y") +
+                        ">\r\n<#image " + PicturePath("a.png") + ">\r\n<#image " +
+                        PicturePath("a-2.png") + ">\r\n<#image " + PicturePath("a.png") +
+                        ">\r\n<#image " + PicturePath("_.") + ">\r\n");
+    EXPECT_EQ(
+        FilesUnder(Root),
+        (std::vector<std::string>{"book.fb2", "work/temp2/_.", "work/temp2/_.__._x",
+                                  "work/temp2/_tmp_y", "work/temp2/a-2.png", "work/temp2/a.png"}));
+    EXPECT_EQ(ReadBytes(Pictures / "a-2.png"), "d");
+}
+
+TEST(Fb2PictureName, ReplacesWhatCouldLeaveTheFolderOrBreakATag) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Cover.JPG", "cover.jpg"},
+        {"..", "_."},
+        {".", "_"},
+        {"", "_"},
+        {"a\\b/c", "a_b_c"},
+        {"a\tb\x01 c", "a_b__c"},
+        {"x<y>[z]", "x_y__z_"},
+        {"\xD0\x9A\xD0\xBE\xD1\x82.png", "\xD0\xBA\xD0\xBE\xD1\x82.png"},
+        {std::string(100, 'n') + ".png", std::string(76, 'n') + ".png"},
+    };
+    for (const auto& [id, name] : cases)
+        EXPECT_EQ(SafePictureName(id), name) << id;
+}
+
+TEST_F(Fb2Import, HonoursTheDeclaredEncoding) {
+    const std::string title = "\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0"; // Книга
+    const std::string text = "\xD0\xA2\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82 \xD1\x91\xD0\x81";
+    const auto book = [&](const std::string& encoding) {
+        return "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n<FictionBook" + kNamespaces +
+               "><description><title-info><book-title>" + title +
+               "</book-title></title-info></description><body><p>" + text +
+               "</p></body></FictionBook>";
+    };
+    const std::vector<std::pair<const char*, std::string>> files = {
+        {"UTF-8", book("UTF-8")},
+        {"UTF-8 with mark", "\xEF\xBB\xBF" + book("utf-8")},
+        {"windows-1251", Encode(book("windows-1251"), "WINDOWS-1251")},
+        {"koi8-r", Encode(book("koi8-r"), "KOI8-R")},
+        {"UTF-16 with mark", Encode(book("UTF-16"), "UTF-16")},
+        {"UTF-16BE with mark", "\xFE\xFF" + Encode(book("UTF-16"), "UTF-16BE")},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        Config.BookInfo.clear();
+        EXPECT_EQ(Import(bytes), text + "\r\n");
+        EXPECT_EQ(Config.BookInfo, FromUtf8(title));
+    }
+}
+
+TEST_F(Fb2Import, LogsEachStep) {
+    SetLogThreshold(7);
+    testing::internal::CaptureStdout();
+    const std::string bytes =
+        Book(R"(<image l:href="#p.png"/>)", R"(<binary id="p.png">YWJj</binary>)");
+    Import(bytes);
+    const std::string log = testing::internal::GetCapturedStdout();
+    std::vector<std::string> messages;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        messages.push_back(line.substr(line.find("  ") + 2));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{
+                  ".. Starting XML parser ",
+                  ".. Opening file " + BookFile.string(),
+                  "+ FB2 file opened, size " + std::to_string(bytes.size()),
+                  ".. Decoding book header",
+                  ".. Decoding book body",
+                  "+ Loaded image [" + PicturePath("p.png") + "], size [3] bytes from FB2 file",
+                  "+ FB2 file decoded",
+              }));
+}
+
+struct BadCase {
+    const char* Name;
+    std::string File;
+    std::string Message; // the error holds this
+};
+
+TEST_F(Fb2Import, RefusesBadFilesWithClearMessages) {
+    // A file the book must never read: if its entity were loaded the import
+    // would succeed or show its text.
+    const fs::path secret = Root / "secret.dtd";
+    std::ofstream(secret) << "<!ENTITY e \"SECRET\">";
+    const std::string doctype = "<?xml version=\"1.0\"?>\n<!DOCTYPE FictionBook ";
+    const std::string uses = "<FictionBook><description/><body><p>&e;</p></body></FictionBook>";
+    std::string bomb = doctype + "[<!ENTITY a0 \"lollollollollol\">";
+    for (int i = 1; i < 10; ++i) {
+        bomb += "<!ENTITY a" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            bomb += "&a" + std::to_string(i - 1) + ";";
+        bomb += "\">";
+    }
+    bomb += "]>\n<FictionBook><description/><body><p>&a9;</p></body></FictionBook>";
+
+    const std::vector<BadCase> cases = {
+        {"empty file", "", "XML error in line 1: Document is empty"},
+        {"not XML", "Just a text file.\n", "XML error in line 1: Start tag expected"},
+        {"broken XML", "<FictionBook><description></FictionBook>",
+         "XML error in line 1: Opening and ending tag mismatch"},
+        {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-nothing\"?><FictionBook/>",
+         "XML error in line 1: Unsupported encoding x-nothing"},
+        {"other root", "<book><description/></book>",
+         "FB2 file does not contian FictionBook element"},
+        {"prefixed root",
+         "<fb:FictionBook xmlns:fb=\"http://www.gribuser.ru/xml/fictionbook/2.0\"/>",
+         "FB2 file does not contian FictionBook element"},
+        {"no description", "<FictionBook><body><p>x</p></body></FictionBook>",
+         "FB2 file does not contian description element"},
+        {"book-title of two text nodes",
+         Book("", "", "<book-title>A<emphasis>b</emphasis>c</book-title>"),
+         "Element does not contain a single text node"},
+        {"date holding an element", Book("", "", "<date><b>1999</b></date>"),
+         "Element does not contain a single text node"},
+        {"table cell with markup", Book("<table><tr><td><strong>x</strong></td></tr></table>"),
+         "Element does not contain a single text node"},
+        {"binary of two nodes",
+         Book(R"(<image l:href="#p"/>)", R"(<binary id="p">YQ<![CDATA[==]]></binary>)"),
+         "Element does not contain a single text node"},
+        {"entity expansion bomb", bomb, "Detected an entity reference loop (entity expansion beyond the parser's limits)"},
+        {"external entity", doctype + "[<!ENTITY e SYSTEM \"" + secret.string() + "\">]>\n" + uses,
+         "XML error in line 3: the external entity &e is not read"},
+        {"external parameter entity",
+         doctype + "[<!ENTITY % p SYSTEM \"" + secret.string() + "\"> %p;]>\n" + uses,
+         "XML error in line 2: the external entity %p is not read"},
+        {"external DTD", doctype + "SYSTEM \"" + secret.string() + "\">\n" + uses,
+         "XML error in line 3: Entity 'e' not defined"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string message = ImportError(c.File);
+        EXPECT_NE(message.find(c.Message), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos);
+        EXPECT_EQ(message.find("SECRET"), std::string::npos);
+    }
+    EXPECT_EQ(FilesUnder(Root), (std::vector<std::string>{"book.fb2", "secret.dtd"}));
+
+    try {
+        ImportFictionBook(Config, Config, FromPath(Root / "missing.fb2"), PictureDir);
+        ADD_FAILURE() << "a missing file was imported";
+    } catch (const TBookError& error) {
+        EXPECT_STREQ(error.what(), "File not found");
+    }
+}
+
+TEST_F(Fb2Import, ImportsTheComplexSample) {
+    const fs::path sample = fs::path(PAGINOR_SOURCE_DIR) / "../../shared/samples/fb2/complex.fb2";
+    const fs::path shared = "/work/shared/samples/fb2/complex.fb2";
+    const fs::path file = fs::exists(sample) ? sample : shared;
+    if (!fs::exists(file)) GTEST_SKIP() << "complex.fb2 is not available";
+    const std::string text = Import(ReadBytes(file));
+
+    const std::string churchill =
+        "\xD0\xA3\xD0\xB8\xD0\xBD\xD1\x81\xD1\x82\xD0\xBE\xD0\xBD "
+        "\xD0\xA7\xD0\xB5\xD1\x80\xD1\x87\xD0\xB8\xD0\xBB\xD0\xBB\xD1\x8C";
+    EXPECT_EQ(ToUtf8(Config.BookInfo).substr(0, 13),
+              "\xD0\x92\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F ");
+    EXPECT_NE(ToUtf8(Config.BookInfo).find(", " + churchill + ", 1948-53"), std::string::npos);
+    EXPECT_EQ(Config.SplashFileName, FromUtf8(PicturePath("cover.jpg")));
+    EXPECT_EQ(ReadBytes(Pictures / "cover.jpg"), "asdf\n");
+
+    EXPECT_EQ(text.substr(0, text.find("<#/header>") + 10),
+              "\r\n<#header 1>" + churchill + "<#/header>");
+    EXPECT_NE(text.find("<#label ID-8>\r\n\r\n<#header 2><#/header>"), std::string::npos);
+    EXPECT_NE(text.find("Content\r\n"), std::string::npos); // epigraph paragraph
+    EXPECT_NE(text.find("* * *\r\n"), std::string::npos);   // subtitle
+    EXPECT_TRUE(text.ends_with("yep\r\n"));                 // the notes body
+    EXPECT_EQ(text.find("body.jpg"), std::string::npos);    // no such binary
+    EXPECT_EQ(FilesUnder(Pictures).size(), 1u);
+}
+
+} // namespace
