@@ -12,13 +12,11 @@
 #include "midlet/bMidlet.h"
 
 #include "core/bVar.h"
+#include "midlet/bByteOrder.h"
 #include "platform/FontRenderer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace paginor {
@@ -34,13 +32,6 @@ constexpr size_t kFontPieceWords = 2048;
 // instead of writing a font that breaks the midlet.
 constexpr size_t kMaxFontWords = 131072;
 constexpr char16_t kBlank = u' ';
-
-void PutWord(std::string& out, uint32_t word) {
-    out += static_cast<char>(word >> 24);
-    out += static_cast<char>((word >> 16) & 0xFF);
-    out += static_cast<char>((word >> 8) & 0xFF);
-    out += static_cast<char>(word & 0xFF);
-}
 
 // The column word of column x: bit k is row k from the top.
 uint32_t ColumnWord(const TMonoBitmap& glyph, int x) {
@@ -96,18 +87,6 @@ std::vector<uint32_t> BuildFontWords(const TFontRenderer& renderer, const std::u
     return words;
 }
 
-// Writes one piece file anew; a failure names the system's reason.
-void WritePiece(const std::u16string& path, const std::string& bytes) {
-    struct TCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, TCloser> file(std::fopen(ToPath(path).c_str(), "wb"));
-    if (!file) throw TBookError(SystemErrorText(errno));
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-        throw TBookError(SystemErrorText(errno));
-    if (std::fclose(file.release()) != 0) throw TBookError(SystemErrorText(errno));
-}
-
 } // namespace
 
 void TBookMidlet::WriteFonts() {
@@ -138,8 +117,8 @@ int TBookMidlet::ConvertFont(const std::u16string& charset, const TFontDesc& fon
             std::string bytes;
             bytes.reserve((end - start) * 4);
             for (size_t i = start; i < end; ++i)
-                PutWord(bytes, words[i]);
-            WritePiece(path, bytes);
+                PutBigEndian32(bytes, words[i]);
+            WriteAnsiFile(bytes, path);
             Log(7, "+ Font file saved " + ToUtf8(path));
             start += kFontPieceWords;
             ++piece;

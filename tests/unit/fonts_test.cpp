@@ -4,6 +4,7 @@
 #include "core/bObject.h"
 #include "core/bVar.h"
 #include "midlet/bMidlet.h"
+#include "midlet/bSettings.h"
 #include "platform/FontRenderer.h"
 #include "text/bText.h"
 
@@ -296,7 +297,7 @@ TEST_F(FontsTest, StreamIsCutInto2048WordPiecesWithAnEmptyOneAfterAnExactFit) {
     }
 }
 
-TEST_F(FontsTest, FontsInSlotsOneAndThreeBecomeFontZeroAndOne) {
+TEST_F(FontsTest, FontsInSlotsOneAndThreeBecomeFontZeroAndOneAndCfgCountsTwo) {
     Config.Temp1Dir = FolderName();
     Config.Fonts[0] = Font("Liberation Sans", 12);
     Config.Fonts[2] = Font("DejaVu Sans", 20, true);
@@ -311,6 +312,12 @@ TEST_F(FontsTest, FontsInSlotsOneAndThreeBecomeFontZeroAndOne) {
     EXPECT_EQ(files, (std::set<std::string>{"font0p0.dat", "font1p0.dat"}));
     EXPECT_EQ(ReadFont(Folder, 0).at(0), uint32_t(TReferenceFont(*Config.Fonts[0]).Height));
     EXPECT_EQ(ReadFont(Folder, 1).at(0), uint32_t(TReferenceFont(*Config.Fonts[2]).Height));
+
+    // cfg.dat: text length, four layout values, one colour scheme of three
+    // values, four display values, then the number of fonts.
+    ASSERT_EQ(ValidColorSchemes(Config), 1);
+    Midlet.WriteSettings();
+    EXPECT_EQ(ReadWords(Folder / "cfg.dat").at(13), 2u);
 }
 
 TEST_F(FontsTest, NoConfiguredFontWritesNothing) {
@@ -333,7 +340,7 @@ TEST_F(FontsTest, FailuresAreLoggedAndNameThePiece) {
         wide += c;
     const TCase cases[] = {
         {"missing folder", u"A", Font("Liberation Sans", 12), true, "/font0p0.dat",
-         "File not found"},
+         "Can't create file"},
         {"size zero", u"A", Font("Liberation Sans", 0), false, "", "has size 0"},
         {"too many words", wide, Font("Liberation Sans", 72), false, "", "more than the 131072"},
     };
