@@ -1,8 +1,16 @@
+import java.io.ByteArrayInputStream;
+import java.io.ByteArrayOutputStream;
 import java.io.DataInputStream;
+import java.io.DataOutputStream;
 import java.io.InputStream;
 import java.io.IOException;
 import java.util.Hashtable;
+import java.util.Vector;
+import javax.microedition.lcdui.Alert;
+import javax.microedition.lcdui.AlertType;
 import javax.microedition.lcdui.Canvas;
+import javax.microedition.lcdui.ChoiceGroup;
+import javax.microedition.lcdui.Choice;
 import javax.microedition.lcdui.Command;
 import javax.microedition.lcdui.CommandListener;
 import javax.microedition.lcdui.Display;
@@ -10,35 +18,73 @@ import javax.microedition.lcdui.Displayable;
 import javax.microedition.lcdui.Font;
 import javax.microedition.lcdui.Form;
 import javax.microedition.lcdui.Graphics;
+import javax.microedition.lcdui.List;
+import javax.microedition.lcdui.TextField;
 import javax.microedition.midlet.MIDlet;
+import javax.microedition.rms.RecordStore;
 
 // The reader: reads cfg.dat and the book text files of its own archive and
-// shows the book page by page.
-public class TBookMIDlet extends MIDlet implements CommandListener {
+// shows the book page by page, with its links, pictures, fonts, colour
+// schemes, layouts, menus and bookmarks.
+public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     static TBookMIDlet instance;
 
-    // Interface texts used when cfg.dat does not carry them: index, tab,
-    // text, line feed.
-    private static final String DEFAULT_TEXTS = "1107\tExit\n1200\tFatal error\n";
+    // Interface texts used when cfg.dat does not carry them: line feed,
+    // index, tab, text.
+    private static final String DEFAULT_TEXTS = "\n0\t1: Navigator\n1\t2: Add bookmark\n2\t3: Open bookmark"
+        + "\n4\t5: Display\n8\tBook details\n9\tHelp\n10\tAbout\n11\tExit\n20\tLectoria 5.0.8"
+        + "\n21\torvantis.example\n50\tMenu\n52\tGo to link\n53\tMake a call\n54\tSend SMS\n200\tDisplay setup\n201\tRotate\n202\tWord wrap"
+        + "\n203\tLine spacing\n204\t-1\n205\t0\n206\t+1\n207\tChar spacing\n208\t-1\n209\t0\n210\t+1"
+        + "\n211\tFont type 0..\n212\tColor map\n300\tNavigator\n302\tContents\n303\tFirst page"
+        + "\n304\tLast page\n305\tPosition (%)\n600\tBookmarks\n602\tBookmark\n603\tBookmark saved"
+        + "\n700\tHelp form\n701\t*, Dial, Left softkey, Select:\n702\tMenu\n703\t1:\n704\tNavigator"
+        + "\n705\t2:\n706\tSave bookmark\n707\t3:\n708\tBookmarks\n711\t5:\n712\tDisplay\n721\t0:"
+        + "\n722\tFont\n723\t#, Down, Right\n724\tNext page\n725\tUp, Left:\n726\tPrevious page"
+        + "\n800\tInformation\n801\tBook details: \n808\tBook maker:\n813\tmy test book"
+        + "\n814\tPaginor 5.0.8\n900\tAbout\n901\tVersion\n902\tAuthor\n903\torvantis\n904\tWWW"
+        + "\n905\torvantis.example\n906\t5.0.8\n1100\tCancel\n1101\tApply\n1104\tOk\n1105\tMenu"
+        + "\n1107\tExit\n1200\tFatal error\n1300\tPassword protection\n1301\tPassword\n";
+    // Messages for link kinds the phone cannot open; cfg.dat has no texts for them.
+    private static final String NO_SERVICE = "This phone cannot open this link: ";
+    private static final String NO_TARGET = "The link leads nowhere: ";
+
+    private static final int READ = 0;
+    private static final int SPLASH = 1;
+    private static final int PICTURE = 2;
+    private static final int KEY_SOFT1 = -6;
 
     private Display display;
     private Canvas canvas;
+    private boolean midp2;
+    private Command okCommand;
+    private Command cancelCommand;
     private Command exitCommand;
+    private Command menuCommand;
+    private Displayable menu;
+    private Form passwordForm;
+    private Form displayForm;
+    private List navigator;
+    private List bookmarkList;
 
     // From cfg.dat.
     private int textLength;
     private int lineSpacing;
     private int charSpacing;
     private boolean wordWrap;
+    private boolean portrait;
     private int[] schemes; // back, font and link colour of each scheme
     private int textMargin;
+    private int imageMargin;
+    private int splashTimeout;
+    private int fontCount;
+    private int tocPosition;
     private int firstLinkId;
     private int lastLinkId;
     private TLinkItem[] links;
     private int passwordMode;
     private String checkString;
     private int checkValue;
-    private Hashtable texts = new Hashtable();
+    private final Hashtable texts = new Hashtable();
 
     // Low 16 bits of the book password: the mask of the text files.
     private int mask;
@@ -51,15 +97,28 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
     private int pieceNext;
 
     // Display state.
+    private int mode;
     private int scheme;
+    private int fontType;
     private TFont font;
+    private final Hashtable fonts = new Hashtable();
+    private final Hashtable pictures = new Hashtable();
+    private TImage shownPicture;
+    private TImage splash;
+    private TImage background;
+    private TImage pointerPortrait;
+    private TImage pointerLandscape;
     private int screenWidth;
     private int screenHeight;
     private int top;      // first character of the page on screen
     private int next;     // first character of the following page
     private boolean laidOut;
-    private int[] lineStart = new int[32];
+    private int[] lineStart = new int[40];
+    private int[] lineTop = new int[40];
     private int lineCount;
+    private int[] pageLinks = new int[40]; // positions of the links on the page
+    private int pageLinkCount;
+    private int activeLink = -1;
 
     public TBookMIDlet() {
         instance = this;
@@ -70,9 +129,23 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
         display = Display.getDisplay(this);
         try {
             readSettings();
-            font = new TFont(Font.FACE_PROPORTIONAL, Font.STYLE_PLAIN, Font.SIZE_MEDIUM);
+            midp2 = TBookCanvasInit.hasClass("javax.microedition.lcdui.game.GameCanvas");
+            okCommand = new Command(text(1104), Command.OK, 1);
+            cancelCommand = new Command(text(1100), Command.BACK, 2);
+            exitCommand = new Command(text(1107), Command.EXIT, 3);
+            menuCommand = new Command(text(1105), Command.SCREEN, 1);
             canvas = TBookCanvasInit.create();
+            canvas.addCommand(menuCommand);
+            canvas.setCommandListener(this);
+            loadState();
+            selectFont(fontType);
+            splash = TImage.load("splash.png");
+            background = TImage.load("background.png");
+            pointerPortrait = TImage.load("linkp.png");
+            pointerLandscape = TImage.load("linkl.png");
+            mode = SPLASH;
             display.setCurrent(canvas);
+            if (splashTimeout > 0) new Thread(this).start();
         } catch (Throwable e) {
             fatal(e);
         }
@@ -80,23 +153,62 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
 
     protected void pauseApp() {}
 
-    protected void destroyApp(boolean unconditional) {}
+    protected void destroyApp(boolean unconditional) {
+        saveState();
+    }
 
-    public void commandAction(Command c, Displayable d) {
-        if (c == exitCommand) {
-            destroyApp(true);
-            notifyDestroyed();
+    private void exit() {
+        destroyApp(true);
+        notifyDestroyed();
+    }
+
+    // The splash timer: sleeps on its own thread, then ends the splash on
+    // the event thread.
+    private boolean splashTimeUp;
+
+    public void run() {
+        if (splashTimeUp) {
+            endSplash();
+            return;
         }
+        try {
+            Thread.sleep(splashTimeout * 1000L);
+        } catch (InterruptedException e) {
+            // end the splash now
+        }
+        splashTimeUp = true;
+        display.callSerially(this);
+    }
+
+    // Leaves the splash screen: to the password form or to the text.
+    void endSplash() {
+        if (mode != SPLASH) return;
+        mode = READ;
+        if (passwordMode != 0 && (passwordMode == 2 || !unlocked)) askPassword();
+        else showText();
+    }
+
+    private void showText() {
+        mode = READ;
+        laidOut = false;
+        display.setCurrent(canvas);
+        canvas.repaint();
     }
 
     // A damaged midlet ends here: a form that names the fault instead of a crash.
     private void fatal(Throwable e) {
         Form form = new Form(text(1200));
         form.append(e.toString());
-        exitCommand = new Command(text(1107), Command.EXIT, 1);
-        form.addCommand(exitCommand);
+        form.addCommand(new Command(text(1107), Command.EXIT, 1));
         form.setCommandListener(this);
+        exitCommand = null;
         display.setCurrent(form);
+    }
+
+    private void message(String title, String body) {
+        Alert alert = new Alert(title, body, null, AlertType.INFO);
+        alert.setTimeout(Alert.FOREVER);
+        display.setCurrent(alert, canvas);
     }
 
     // --- Settings ----------------------------------------------------------
@@ -122,17 +234,17 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
             lineSpacing = in.readInt();
             charSpacing = in.readInt();
             wordWrap = in.readInt() != 0;
-            in.readInt(); // portrait layout
+            portrait = in.readInt() != 0;
             int count = in.readInt();
             if (count < 1 || count > 8) throw new IOException("Bad colour schemes " + count);
             schemes = new int[count * 3];
             for (int i = 0; i < schemes.length; i++) schemes[i] = in.readInt();
-            textMargin = in.readInt();
-            in.readInt(); // picture margin
-            in.readInt(); // smooth scroll
-            in.readInt(); // splash timeout
-            in.readInt(); // font count
-            in.readInt(); // table of contents position
+            textMargin = Math.max(0, Math.min(40, in.readInt()));
+            imageMargin = Math.max(0, Math.min(40, in.readInt()));
+            in.readInt(); // smooth scroll: pages turn whole
+            splashTimeout = in.readInt();
+            fontCount = Math.max(0, Math.min(3, in.readInt()));
+            tocPosition = in.readInt();
             firstLinkId = in.readInt();
             lastLinkId = in.readInt();
             int linkCount = lastLinkId - firstLinkId + 1;
@@ -150,17 +262,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
         } finally {
             in.close();
         }
-        mask = maskFromCheck();
+        if (textLength < 1) throw new IOException("Bad text length " + textLength);
+        if (passwordMode == 0) mask = maskFromCheck();
     }
 
     // The check value is h = XOR over i of ((s[i] ^ P ^ i) & 0xffff) << (15 - i),
     // so its part that comes from the password P is the XOR of P shifted by 0
-    // to 15 bits; undoing that prefix XOR yields the low 16 bits of P.
+    // to 15 bits; undoing that prefix XOR yields the low 16 bits of P. A book
+    // without password mode but with a password opens this way.
     private int maskFromCheck() {
-        int known = 0;
-        for (int i = 0; i < checkString.length(); i++)
-            known = (known << 1) ^ ((checkString.charAt(i) ^ i) & 0xffff);
-        int folded = known ^ checkValue;
+        int folded = checkOf(0) ^ checkValue;
         int p = 0;
         int previous = 0;
         for (int k = 0; k < 16; k++) {
@@ -171,16 +282,89 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
         return p;
     }
 
+    // The check value of the check string under a password.
+    private int checkOf(int password) {
+        int h = 0;
+        for (int i = 0; i < checkString.length(); i++)
+            h = (h << 1) ^ ((checkString.charAt(i) ^ password ^ i) & 0xffff);
+        return h;
+    }
+
     // An interface text: cfg.dat's, else the built-in English one.
     String text(int index) {
         Object t = texts.get(new Integer(index));
         if (t != null) return (String) t;
         String key = "\n" + index + "\t";
-        String all = "\n" + DEFAULT_TEXTS;
-        int at = all.indexOf(key);
+        int at = DEFAULT_TEXTS.indexOf(key);
         if (at < 0) return "";
         at += key.length();
-        return all.substring(at, all.indexOf('\n', at));
+        return DEFAULT_TEXTS.substring(at, DEFAULT_TEXTS.indexOf('\n', at));
+    }
+
+    // --- Saved state: reading position, display settings, bookmarks ---------
+
+    private static final String STORE = "Lectoria";
+    private boolean unlocked;
+    private final Vector bookmarks = new Vector(); // Integer positions
+
+    private void loadState() {
+        fontType = fontCount > 0 ? 0 : fontCount + 2;
+        try {
+            RecordStore rs = RecordStore.openRecordStore(STORE, false);
+            try {
+                DataInputStream in = new DataInputStream(new ByteArrayInputStream(rs.getRecord(1)));
+                if (in.readInt() == textLength) {
+                    top = in.readInt();
+                    fontType = in.readInt();
+                    scheme = in.readInt();
+                    portrait = in.readBoolean();
+                    wordWrap = in.readBoolean();
+                    lineSpacing = in.readInt();
+                    charSpacing = in.readInt();
+                    if (in.readBoolean() && passwordMode == 1) {
+                        unlocked = true;
+                        mask = in.readInt();
+                    }
+                    for (int n = in.readInt(); n > 0; n--) bookmarks.addElement(new Integer(in.readInt()));
+                }
+            } finally {
+                rs.closeRecordStore();
+            }
+        } catch (Throwable e) {
+            // first start, or a store of another book: defaults
+        }
+        if (top < 0 || top >= textLength) top = 0;
+        if (scheme < 0 || scheme * 3 >= schemes.length) scheme = 0;
+    }
+
+    private void saveState() {
+        if (schemes == null) return;
+        try {
+            ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+            DataOutputStream out = new DataOutputStream(bytes);
+            out.writeInt(textLength);
+            out.writeInt(top);
+            out.writeInt(fontType);
+            out.writeInt(scheme);
+            out.writeBoolean(portrait);
+            out.writeBoolean(wordWrap);
+            out.writeInt(lineSpacing);
+            out.writeInt(charSpacing);
+            out.writeBoolean(unlocked && passwordMode == 1);
+            out.writeInt(unlocked && passwordMode == 1 ? mask : 0);
+            out.writeInt(bookmarks.size());
+            for (int i = 0; i < bookmarks.size(); i++) out.writeInt(((Integer) bookmarks.elementAt(i)).intValue());
+            byte[] data = bytes.toByteArray();
+            RecordStore rs = RecordStore.openRecordStore(STORE, true);
+            try {
+                if (rs.getNumRecords() == 0) rs.addRecord(data, 0, data.length);
+                else rs.setRecord(1, data, 0, data.length);
+            } finally {
+                rs.closeRecordStore();
+            }
+        } catch (Throwable e) {
+            // a full or missing store loses the position, not the book
+        }
     }
 
     // --- Book text -----------------------------------------------------------
@@ -218,31 +402,65 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
         return piece;
     }
 
-    boolean isLinkId(char c) {
-        return c >= firstLinkId && c <= lastLinkId;
+    private boolean isLinkId(char c) {
+        return c >= firstLinkId && c <= lastLinkId && c != 0;
     }
 
-    // --- Layout --------------------------------------------------------------
-
-    private int textWidth() {
-        return screenWidth - 2 * textMargin;
+    private TLinkItem link(char c) {
+        return links[c - firstLinkId];
     }
 
-    private int textHeight() {
-        return screenHeight - 2 * textMargin;
+    // The link whose text the character at pos belongs to, 0 for none: a
+    // link's text stands as M c1 M c2 ... M cn M.
+    private char linkAt(int pos) {
+        char before = charAt(pos - 1);
+        return isLinkId(before) && charAt(pos + 1) == before ? before : 0;
     }
 
-    private int lineHeight() {
-        return Math.max(1, font.height + lineSpacing);
+    // An inline picture's link id at pos, 0 for none.
+    private char pictureAt(int pos) {
+        char c = charAt(pos);
+        return isLinkId(c) && link(c).kind == 'I' ? c : 0;
+    }
+
+    private TImage picture(char id) {
+        Object p = pictures.get(new Integer(id));
+        if (p == null) {
+            if (pictures.size() > 8) pictures.clear();
+            p = TImage.load(link(id).target);
+            pictures.put(new Integer(id), p == null ? (Object) "" : p);
+        }
+        return p instanceof TImage ? (TImage) p : null;
+    }
+
+    // --- Layout: the page in its own coordinates (turned in landscape) --------
+
+    private int pageWidth() {
+        return (portrait ? screenWidth : screenHeight) - 2 * textMargin;
+    }
+
+    private int pageHeight() {
+        return (portrait ? screenHeight : screenWidth) - 2 * textMargin;
     }
 
     private int advance(char c) {
         return Math.max(1, font.charWidth(c) + charSpacing);
     }
 
-    // The first character of the line after the one that starts at pos.
+    // Height of the line that starts at pos.
+    private int lineHeight(int pos) {
+        char id = pictureAt(pos);
+        if (id != 0) {
+            TImage p = picture(id);
+            if (p != null && portrait) return Math.min(pageHeight(), p.height + 2 * imageMargin);
+        }
+        return Math.max(1, font.height + lineSpacing);
+    }
+
+    // The first character of the line after the one that starts at pos. An
+    // inline picture stands on a line of its own.
     private int lineEnd(int pos) {
-        int width = textWidth();
+        int width = pageWidth();
         int x = 0;
         int wrap = -1;
         int i = pos;
@@ -250,6 +468,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
             char c = charAt(i);
             if (c == '\n') return i + 1;
             if (c == '\r' || isLinkId(c)) {
+                if (pictureAt(i) != 0) return i > pos ? i : i + 1;
                 i++;
                 continue;
             }
@@ -266,42 +485,84 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
     }
 
     private void layout() {
-        int rows = Math.max(1, textHeight() / lineHeight());
-        if (lineStart.length < rows + 1) lineStart = new int[rows + 1];
+        int height = pageHeight();
         int pos = top;
+        int y = 0;
         lineCount = 0;
-        while (lineCount < rows && pos < textLength) {
-            lineStart[lineCount++] = pos;
-            pos = lineEnd(pos);
+        pageLinkCount = 0;
+        while (pos < textLength) {
+            int h = lineHeight(pos);
+            if (y + h > height && lineCount > 0) break;
+            if (lineCount + 1 >= lineStart.length) {
+                lineStart = grow(lineStart);
+                lineTop = grow(lineTop);
+            }
+            lineStart[lineCount] = pos;
+            lineTop[lineCount++] = y;
+            int end = lineEnd(pos);
+            for (int i = pos; i < end; i++) {
+                // A link counts at its first character on the page.
+                char id = pictureAt(i);
+                if (id == 0 && !isLinkId(charAt(i))) {
+                    id = linkAt(i);
+                    if (id != 0 && i - 2 >= top && linkAt(i - 2) == id) id = 0;
+                }
+                if (id != 0) {
+                    if (pageLinkCount == pageLinks.length) pageLinks = grow(pageLinks);
+                    pageLinks[pageLinkCount++] = i;
+                }
+            }
+            y += h;
+            pos = end;
         }
         lineStart[lineCount] = pos;
         next = pos;
+        if (activeLink >= pageLinkCount) activeLink = pageLinkCount - 1;
         laidOut = true;
+    }
+
+    private static int[] grow(int[] a) {
+        int[] b = new int[a.length * 2];
+        System.arraycopy(a, 0, b, 0, a.length);
+        return b;
     }
 
     // The first character of the page that ends where the page at pos begins.
     private int previousPage(int pos) {
-        int rows = Math.max(1, textHeight() / lineHeight());
-        int[] starts = new int[rows];
-        int found = 0;
+        int height = pageHeight();
+        int used = 0;
         int end = pos;
-        while (found < rows && end > 0) {
+        int result = pos;
+        while (end > 0) {
             // Lines are laid out from the start of the paragraph, at most one
             // text file back, so the line breaks match the forward layout.
             int from = end - 1;
             int limit = Math.max(0, end - PIECE_SIZE);
             while (from > limit && charAt(from - 1) != '\n') from--;
-            int[] ring = new int[rows];
+            int[] starts = new int[16];
             int n = 0;
-            for (int p = from; p < end; p = lineEnd(p)) ring[n++ % rows] = p;
-            for (int k = 0; k < Math.min(n, rows) && found < rows; k++)
-                starts[found++] = ring[(n - 1 - k) % rows];
+            for (int p = from; p < end; p = lineEnd(p)) {
+                if (n == starts.length) starts = grow(starts);
+                starts[n++] = p;
+            }
+            while (n > 0) {
+                int h = lineHeight(starts[--n]);
+                if (used + h > height && used > 0) return result;
+                used += h;
+                result = starts[n];
+            }
             end = from;
         }
-        return found == 0 ? 0 : starts[found - 1];
+        return result;
     }
 
-    // --- Screen --------------------------------------------------------------
+    // --- Drawing -------------------------------------------------------------
+
+    // Fills a rectangle given in page coordinates.
+    void fill(Graphics g, int x, int y, int w, int h) {
+        if (portrait) g.fillRect(textMargin + x, textMargin + y, w, h);
+        else g.fillRect(screenWidth - textMargin - y - h, textMargin + x, h, w);
+    }
 
     void paint(Graphics g, int width, int height) {
         if (width != screenWidth || height != screenHeight) {
@@ -309,46 +570,432 @@ public class TBookMIDlet extends MIDlet implements CommandListener {
             screenHeight = height;
             laidOut = false;
         }
-        if (!laidOut) layout();
         int back = schemes[scheme * 3];
-        int ink = schemes[scheme * 3 + 1];
-        int linkInk = schemes[scheme * 3 + 2];
         g.setColor(back);
         g.fillRect(0, 0, width, height);
-        int h = lineHeight();
+        if (mode == SPLASH) {
+            paintSplash(g);
+            return;
+        }
+        if (mode == PICTURE) {
+            if (shownPicture != null) shownPicture.drawCentred(g, 0, 0, width, height);
+            return;
+        }
+        if (background != null) background.drawCentred(g, 0, 0, width, height);
+        if (!laidOut) layout();
+        int ink = schemes[scheme * 3 + 1];
+        int linkInk = schemes[scheme * 3 + 2];
+        int active = activeLink >= 0 ? pageLinks[activeLink] : -1;
+        char activeId = active >= 0 ? (pictureAt(active) != 0 ? charAt(active) : linkAt(active)) : 0;
         for (int line = 0; line < lineCount; line++) {
-            int x = textMargin;
-            int y = textMargin + line * h;
+            int x = 0;
+            int y = lineTop[line];
             int end = lineStart[line + 1];
             for (int i = lineStart[line]; i < end; i++) {
                 char c = charAt(i);
+                char id = pictureAt(i);
+                if (id != 0) {
+                    paintPicture(g, i, y, id == activeId);
+                    continue;
+                }
                 if (c == '\n' || c == '\r' || isLinkId(c)) continue;
-                char before = charAt(i - 1);
-                boolean link = isLinkId(before) && charAt(i + 1) == before;
+                char linkId = linkAt(i);
                 int w = advance(c);
-                g.setColor(link ? linkInk : ink);
-                font.drawChar(g, c, x, y);
-                if (link) g.fillRect(x, y + font.height - 1, w, 1);
+                g.setColor(linkId != 0 ? linkInk : ink);
+                if (portrait) font.drawChar(g, c, textMargin + x, textMargin + y);
+                else font.drawChar(g, c, x, y);
+                if (linkId != 0) {
+                    fill(g, x, y + font.height - 1, w, linkId == activeId ? 2 : 1);
+                    if (i == active) paintPointer(g, x, y);
+                }
                 x += w;
             }
         }
     }
 
+    private void paintPicture(Graphics g, int pos, int y, boolean active) {
+        TImage p = picture(charAt(pos));
+        int h = lineHeight(pos);
+        if (p != null && portrait) {
+            p.drawCentred(g, textMargin, textMargin + y + imageMargin, pageWidth(), h - 2 * imageMargin);
+        }
+        if (active || p == null || !portrait) {
+            // A frame marks the active picture, and stands for one that cannot be shown here.
+            g.setColor(schemes[scheme * 3 + 2]);
+            int w = pageWidth();
+            fill(g, 0, y, w, 1);
+            fill(g, 0, y + h - 1, w, 1);
+            fill(g, 0, y, 1, h);
+            fill(g, w - 1, y, 1, h);
+        }
+    }
+
+    private void paintPointer(Graphics g, int x, int y) {
+        TImage p = portrait ? pointerPortrait : pointerLandscape;
+        if (p == null) return;
+        if (portrait) {
+            int left = Math.max(0, textMargin + x - p.width);
+            g.drawImage(p.image, left, textMargin + y + (font.height - p.height) / 2, Graphics.TOP | Graphics.LEFT);
+        } else {
+            int top = Math.max(0, textMargin + x - p.height);
+            g.drawImage(p.image, screenWidth - textMargin - y - (font.height + p.width) / 2, top,
+                        Graphics.TOP | Graphics.LEFT);
+        }
+    }
+
+    private void paintSplash(Graphics g) {
+        int ink = schemes[1];
+        TImage picture = splash != null ? splash : TImage.load("logo.png");
+        if (picture != null) picture.drawCentred(g, 0, 0, screenWidth, screenHeight);
+        Font f = Font.getFont(Font.FACE_PROPORTIONAL, Font.STYLE_BOLD, Font.SIZE_MEDIUM);
+        g.setFont(f);
+        g.setColor(ink);
+        g.drawString(text(20), screenWidth / 2, 4, Graphics.TOP | Graphics.HCENTER);
+        g.drawString(text(21), screenWidth / 2, screenHeight - 4, Graphics.BOTTOM | Graphics.HCENTER);
+    }
+
+    // --- Fonts ---------------------------------------------------------------
+
+    // Font types: the loadable fonts first, then twelve phone fonts (two faces,
+    // three sizes, plain and bold).
+    private int fontTypes() {
+        return fontCount + 12;
+    }
+
+    private void selectFont(int type) {
+        if (type < 0 || type >= fontTypes()) type = fontCount > 0 ? 0 : fontCount + 2;
+        Object f = fonts.get(new Integer(type));
+        if (f == null) {
+            if (type < fontCount) {
+                try {
+                    f = new TLoadableFont(type);
+                } catch (Throwable e) {
+                    // a damaged font file: take the next type
+                    fontCount = type;
+                    selectFont(type);
+                    return;
+                }
+            } else {
+                int phone = type - fontCount;
+                int face = phone < 6 ? Font.FACE_PROPORTIONAL : Font.FACE_MONOSPACE;
+                int[] sizes = {Font.SIZE_SMALL, Font.SIZE_MEDIUM, Font.SIZE_LARGE};
+                f = new TFont(face, (phone & 1) == 0 ? Font.STYLE_PLAIN : Font.STYLE_BOLD, sizes[(phone % 6) / 2]);
+            }
+            fonts.put(new Integer(type), f);
+        }
+        fontType = type;
+        font = (TFont) f;
+        if (!font.turns()) portrait = true;
+        laidOut = false;
+    }
+
+    // --- Keys ----------------------------------------------------------------
+
     void keyPressed(int keyCode) {
+        if (mode == SPLASH) {
+            endSplash();
+            return;
+        }
+        if (mode == PICTURE) {
+            showText();
+            return;
+        }
+        screenWidth = canvas.getWidth();
+        screenHeight = canvas.getHeight();
+        if (!laidOut) layout();
         int action = 0;
         try {
             action = canvas.getGameAction(keyCode);
         } catch (Throwable e) {
             // not a key with a game action
         }
-        if (action == Canvas.DOWN || action == Canvas.RIGHT || keyCode == Canvas.KEY_POUND) {
-            if (laidOut && next < textLength) top = next;
-        } else if (action == Canvas.UP || action == Canvas.LEFT) {
-            top = previousPage(top);
+        if (keyCode == Canvas.KEY_NUM0) {
+            selectFont((fontType + 1) % fontTypes());
+        } else if (keyCode == Canvas.KEY_NUM1) {
+            showNavigator();
+            return;
+        } else if (keyCode == Canvas.KEY_NUM2) {
+            addBookmark();
+            return;
+        } else if (keyCode == Canvas.KEY_NUM3) {
+            showBookmarks();
+            return;
+        } else if (keyCode == Canvas.KEY_NUM5) {
+            showDisplayForm();
+            return;
+        } else if (keyCode == Canvas.KEY_STAR || keyCode == KEY_SOFT1) {
+            showMenu();
+            return;
+        } else if (keyCode == Canvas.KEY_POUND || action == Canvas.DOWN) {
+            nextPage();
+        } else if (action == Canvas.UP) {
+            previousPage();
+        } else if (action == Canvas.RIGHT) {
+            if (activeLink + 1 < pageLinkCount) activeLink++;
+            else nextPage();
+        } else if (action == Canvas.LEFT) {
+            if (activeLink > 0) activeLink--;
+            else previousPage();
+        } else if (action == Canvas.FIRE) {
+            if (activeLink >= 0) follow(pageLinks[activeLink]);
+            else showMenu();
+            return;
         } else {
             return;
         }
-        laidOut = false;
         canvas.repaint();
+    }
+
+    private void nextPage() {
+        if (next < textLength) goTo(next);
+    }
+
+    private void previousPage() {
+        if (top > 0) goTo(previousPage(top));
+    }
+
+    private void goTo(int pos) {
+        top = Math.max(0, Math.min(pos, textLength - 1));
+        activeLink = -1;
+        laidOut = false;
+    }
+
+    // The table of contents: where the first header's link id first stands,
+    // at or after its place in the text without the head text.
+    private int contents() {
+        int limit = Math.min(textLength, tocPosition + 65536);
+        for (int i = Math.max(0, tocPosition); i < limit; i++)
+            if (charAt(i) == firstLinkId && isLinkId(charAt(i))) return i;
+        return tocPosition;
+    }
+
+    // Follows the link whose first character on the page is at pos.
+    private void follow(int pos) {
+        char id = pictureAt(pos);
+        if (id == 0) id = linkAt(pos);
+        if (id == 0) return;
+        TLinkItem item = link(id);
+        String target = item.target;
+        switch (item.kind) {
+            case 'l':
+                goTo(item.position);
+                showText();
+                return;
+            case 'I':
+            case 'i':
+                shownPicture = item.kind == 'I' ? picture(id) : TImage.load(target);
+                if (shownPicture == null) {
+                    message(text(52), NO_TARGET + target);
+                    return;
+                }
+                mode = PICTURE;
+                canvas.repaint();
+                return;
+            case 's':
+                if (TBookCanvasInit.hasClass("javax.wireless.messaging.MessageConnection")) {
+                    int colon = target.indexOf(':');
+                    String number = colon < 0 ? target : target.substring(0, colon);
+                    String body = colon < 0 ? "" : target.substring(colon + 1);
+                    message(text(54), TSms.send(number, body));
+                    return;
+                }
+                request("sms:" + target, text(54));
+                return;
+            case 'p':
+                request("tel:" + target, text(53));
+                return;
+            case 'h':
+                request(target.indexOf("://") < 0 ? "http://" + target : target, text(52));
+                return;
+            case 'f':
+                request("file:///" + target, text(52));
+                return;
+            default:
+                message(text(52), NO_TARGET + target);
+        }
+    }
+
+    // Hands an address to the phone (MIDP 2.0), or explains that it cannot.
+    private void request(String url, String title) {
+        if (!midp2 || !TBookN2Canvas.request(this, url)) message(title, NO_SERVICE + url);
+    }
+
+    // --- Menus and forms -----------------------------------------------------
+
+    private static final int[] MENU_ITEMS = {0, 1, 2, 4, 8, 9, 10, 11};
+
+    private void showMenu() {
+        if (menu == null) {
+            List list = new List(text(50), Choice.IMPLICIT);
+            for (int i = 0; i < MENU_ITEMS.length; i++) list.append(text(MENU_ITEMS[i]), null);
+            list.addCommand(cancelCommand);
+            list.setCommandListener(this);
+            menu = list;
+        }
+        display.setCurrent(menu);
+    }
+
+    private void showNavigator() {
+        navigator = new List(text(300), Choice.IMPLICIT);
+        navigator.append(text(302), null);
+        navigator.append(text(303), null);
+        navigator.append(text(304), null);
+        String custom = text(306);
+        if (custom.length() > 0) navigator.append(custom, null);
+        navigator.addCommand(cancelCommand);
+        navigator.setCommandListener(this);
+        display.setCurrent(navigator);
+    }
+
+    private void addBookmark() {
+        bookmarks.addElement(new Integer(top));
+        saveState();
+        message(text(600), text(603));
+    }
+
+    private String excerpt(int pos) {
+        StringBuffer b = new StringBuffer();
+        for (int i = pos; i < textLength && b.length() < 24; i++) {
+            char c = charAt(i);
+            if (c == '\n' || c == '\r') c = ' ';
+            if (!isLinkId(c) && (c != ' ' || b.length() > 0)) b.append(c);
+        }
+        return b.toString();
+    }
+
+    private void showBookmarks() {
+        bookmarkList = new List(text(600), Choice.IMPLICIT);
+        for (int i = 0; i < bookmarks.size(); i++) {
+            int pos = ((Integer) bookmarks.elementAt(i)).intValue();
+            bookmarkList.append(text(602) + " " + (i + 1) + ": " + excerpt(pos), null);
+        }
+        bookmarkList.addCommand(cancelCommand);
+        bookmarkList.setCommandListener(this);
+        display.setCurrent(bookmarkList);
+    }
+
+    private ChoiceGroup choice(int label, int type, String[] items, int selected) {
+        ChoiceGroup c = new ChoiceGroup(text(label), type, items, null);
+        if (selected >= 0 && selected < items.length) c.setSelectedIndex(selected, true);
+        return c;
+    }
+
+    private void showDisplayForm() {
+        displayForm = new Form(text(200));
+        displayForm.append(choice(201, Choice.MULTIPLE, new String[] {text(201)}, portrait ? -1 : 0));
+        displayForm.append(choice(202, Choice.MULTIPLE, new String[] {text(202)}, wordWrap ? 0 : -1));
+        displayForm.append(choice(203, Choice.EXCLUSIVE, new String[] {text(204), text(205), text(206)},
+                                  Math.max(-1, Math.min(1, lineSpacing)) + 1));
+        displayForm.append(choice(207, Choice.EXCLUSIVE, new String[] {text(208), text(209), text(210)},
+                                  Math.max(-1, Math.min(1, charSpacing)) + 1));
+        String[] types = new String[fontTypes()];
+        for (int i = 0; i < types.length; i++) types[i] = String.valueOf(i);
+        displayForm.append(choice(211, Choice.EXCLUSIVE, types, fontType));
+        String[] maps = new String[schemes.length / 3];
+        for (int i = 0; i < maps.length; i++) maps[i] = String.valueOf(i + 1);
+        displayForm.append(choice(212, Choice.EXCLUSIVE, maps, scheme));
+        displayForm.addCommand(okCommand);
+        displayForm.addCommand(cancelCommand);
+        displayForm.setCommandListener(this);
+        display.setCurrent(displayForm);
+    }
+
+    private void applyDisplayForm() {
+        boolean[] one = new boolean[1];
+        ((ChoiceGroup) displayForm.get(0)).getSelectedFlags(one);
+        boolean wantPortrait = !one[0];
+        ((ChoiceGroup) displayForm.get(1)).getSelectedFlags(one);
+        wordWrap = one[0];
+        lineSpacing = ((ChoiceGroup) displayForm.get(2)).getSelectedIndex() - 1;
+        charSpacing = ((ChoiceGroup) displayForm.get(3)).getSelectedIndex() - 1;
+        scheme = Math.max(0, ((ChoiceGroup) displayForm.get(5)).getSelectedIndex());
+        selectFont(((ChoiceGroup) displayForm.get(4)).getSelectedIndex());
+        // Turned text needs a font the reader draws itself.
+        portrait = wantPortrait || !font.turns();
+    }
+
+    private void showInfo(int title, String body) {
+        Form form = new Form(text(title));
+        form.append(body);
+        form.addCommand(cancelCommand);
+        form.setCommandListener(this);
+        display.setCurrent(form);
+    }
+
+    private String help() {
+        StringBuffer b = new StringBuffer();
+        int[] lines = {701, 702, 703, 704, 705, 706, 707, 708, 711, 712, 721, 722, 723, 724, 725, 726};
+        for (int i = 0; i < lines.length; i += 2) b.append(text(lines[i])).append(' ').append(text(lines[i + 1])).append('\n');
+        return b.toString();
+    }
+
+    private void askPassword() {
+        passwordForm = new Form(text(1300));
+        passwordForm.append(new TextField(text(1301), "", 10, TextField.NUMERIC | TextField.PASSWORD));
+        passwordForm.addCommand(okCommand);
+        passwordForm.addCommand(exitCommand);
+        passwordForm.setCommandListener(this);
+        display.setCurrent(passwordForm);
+    }
+
+    private void checkPassword() {
+        TextField field = (TextField) passwordForm.get(0);
+        int code = -1;
+        try {
+            code = Integer.parseInt(field.getString());
+        } catch (RuntimeException e) {
+            code = -1;
+        }
+        if (code >= 0 && checkOf(code) == checkValue) {
+            mask = code & 0xffff;
+            unlocked = true;
+            pieceIndex[0] = pieceIndex[1] = -1;
+            saveState();
+            showText();
+        } else {
+            field.setString("");
+        }
+    }
+
+    public void commandAction(Command c, Displayable d) {
+        if (c == exitCommand || (exitCommand == null && c.getCommandType() == Command.EXIT)) {
+            exit();
+        } else if (d == passwordForm) {
+            checkPassword();
+        } else if (c == menuCommand) {
+            showMenu();
+        } else if (d == displayForm && c == okCommand) {
+            applyDisplayForm();
+            showText();
+        } else if (c == cancelCommand) {
+            showText();
+        } else if (d == menu) {
+            int item = MENU_ITEMS[((List) menu).getSelectedIndex()];
+            if (item == 0) showNavigator();
+            else if (item == 1) addBookmark();
+            else if (item == 2) showBookmarks();
+            else if (item == 4) showDisplayForm();
+            else if (item == 8) showInfo(800, text(801) + text(813) + "\n" + text(808) + " " + text(814));
+            else if (item == 9) showInfo(700, help());
+            else if (item == 10) showInfo(900, text(901) + " " + text(906) + "\n" + text(902) + " " + text(903)
+                                           + "\n" + text(904) + " " + text(905));
+            else exit();
+        } else if (d == navigator) {
+            int item = navigator.getSelectedIndex();
+            if (item == 0) goTo(contents());
+            else if (item == 1) goTo(0);
+            else if (item == 2) goTo(previousPage(textLength));
+            else {
+                showText();
+                String target = text(307);
+                if (target.length() > 0) request(target, text(306));
+                return;
+            }
+            showText();
+        } else if (d == bookmarkList) {
+            int i = bookmarkList.getSelectedIndex();
+            if (i >= 0) goTo(((Integer) bookmarks.elementAt(i)).intValue());
+            showText();
+        }
     }
 }

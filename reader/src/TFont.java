@@ -10,7 +10,7 @@ public class TFont {
 
     TFont() {}
 
-    // A phone font of the given face, style and size (javax Font constants).
+    // A phone font of the given face, style and size (Font constants).
     TFont(int face, int style, int size) {
         font = Font.getFont(face, style, size);
         height = font.getHeight();
@@ -20,8 +20,13 @@ public class TFont {
         return font.charWidth(c);
     }
 
-    // Draws c with its cell's top-left corner at (x, y) of the screen; the
-    // colour is already set.
+    // Whether the font can draw turned by a quarter (phone fonts cannot).
+    boolean turns() {
+        return false;
+    }
+
+    // Draws c with its cell's top-left corner at (x, y) of the page; the
+    // colour is already set. Phone fonts draw upright only.
     void drawChar(Graphics g, char c, int x, int y) {
         g.setFont(font);
         g.drawChar(c, x, y, Graphics.TOP | Graphics.LEFT);

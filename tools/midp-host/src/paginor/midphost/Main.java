@@ -31,6 +31,7 @@ public final class Main {
         "  wait:MS     let MS milliseconds pass (splash screens, timers)",
         "  cmd:LABEL   fire the command of that label on the current screen",
         "  select:N    select element N of the current list or choice group",
+        "  choose:I:N  choose element N of the choice group that is form item I",
         "  type:TEXT   type TEXT into the current text box or first text field",
         "  dump        print the current screen as text",
         "Options: --size sets the screen (default 176x208); --rms keeps the record",
@@ -137,9 +138,11 @@ public final class Main {
         return midlet;
     }
 
-    /** Lets queued work run after an event. */
+    /** Lets queued work run after an event, then paints the screen when the
+     *  midlet asked for it, as a phone does between key presses. */
     private static void settle() {
         host.runPending();
+        if (host.repaintRequested) host.render(new BufferedImage(host.width, host.height, BufferedImage.TYPE_INT_RGB));
     }
 
     private static void perform(String action) throws Exception {
@@ -165,6 +168,11 @@ public final class Main {
                 break;
             case "select":
                 if (!host.select(Integer.parseInt(arg))) throw new ActionError("nothing to select on " + host.describe());
+                break;
+            case "choose":
+                String[] in = arg.split(":");
+                if (in.length != 2 || !host.choose(Integer.parseInt(in[0]), Integer.parseInt(in[1])))
+                    throw new ActionError("cannot choose " + arg + " on " + host.describe());
                 break;
             case "type":
                 if (!host.type(arg)) throw new ActionError("nowhere to type on " + host.describe());

@@ -88,6 +88,19 @@ public class Display {
             return false;
         }
 
+        /** Chooses element n of the choice group that is item i of the current
+         *  form; in a multiple choice group this turns the element over. */
+        public synchronized boolean choose(int i, int n) {
+            if (!(current instanceof Form) || i < 0 || i >= ((Form) current).items.size()) return false;
+            Item item = ((Form) current).items.get(i);
+            if (!(item instanceof ChoiceGroup)) return false;
+            ChoiceGroup group = (ChoiceGroup) item;
+            if (n < 0 || n >= group.size()) return false;
+            group.setSelectedIndex(n, group.model.type != Choice.MULTIPLE || !group.isSelected(n));
+            if (((Form) current).itemListener != null) ((Form) current).itemListener.itemStateChanged(item);
+            return true;
+        }
+
         /** Types text into the current text box or the first text field. */
         public synchronized boolean type(String text) {
             Displayable d = current;
