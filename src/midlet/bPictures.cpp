@@ -1,23 +1,228 @@
-// Placeholder: book pictures arrive with the picture conversion work.
+// The book's own pictures: every picture record of the text is copied or
+// converted into the midlet folder under a short numbered name, and its link
+// is rewritten to that name for cfg.dat.
 #include "midlet/bMidlet.h"
 
 #include "core/bVar.h"
+#include "platform/PictureConverter.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
 
 namespace paginor {
 
-void TBookMidlet::ConvertBookPictures() {
-    if (Config->ImageMode == 0) return;
-    for (const auto& link : BookText->Links)
-        if (link.Kind == 'I') throw TBookError("Book pictures are not supported yet");
+namespace {
+
+// ImageMode values.
+constexpr int kModeCopy = 1;    // as they are, without the converter
+constexpr int kModeSmaller = 2; // JPEG and PNG, keep the smaller
+constexpr int kModePng = 3;
+constexpr int kModeJpeg = 4;
+
+constexpr char16_t kPictureKind = u'I';
+constexpr std::u16string_view kNoResize = u"noresize";
+
+// The argument of a picture tag: an optional rule in square brackets, then
+// the file name.
+struct TPictureReference {
+    std::u16string Rule;
+    std::u16string FileName;
+};
+
+TPictureReference SplitReference(const std::u16string& reference) {
+    const size_t open = reference.find(u'[');
+    if (open == std::u16string::npos) return {u"", reference};
+    const size_t close = reference.find(u']', open + 1);
+    if (close == std::u16string::npos) return {TrimControls(reference.substr(open + 1)), reference};
+    return {TrimControls(reference.substr(open + 1, close - open - 1)),
+            TrimControls(reference.substr(close + 1))};
 }
 
-int64_t TBookMidlet::ConvertPicture(const std::u16string&, const std::u16string&,
-                                    const std::u16string&) {
-    throw TBookError("Book pictures are not supported yet");
+// The rule's options, split at runs of blanks; no option is empty.
+std::vector<std::string> SplitRule(std::u16string_view rule) {
+    std::vector<std::string> options;
+    size_t start = 0;
+    while (start < rule.size()) {
+        if (rule[start] == u' ') {
+            ++start;
+            continue;
+        }
+        size_t end = rule.find(u' ', start);
+        if (end == std::u16string_view::npos) end = rule.size();
+        options.push_back(ToUtf8(rule.substr(start, end - start)));
+        start = end;
+    }
+    return options;
 }
+
+std::u16string TrimBlanks(std::u16string_view text) {
+    const size_t first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) return {};
+    return std::u16string(text.substr(first, text.find_last_not_of(u' ') - first + 1));
+}
+
+// The entry of the folder whose name equals the wanted one when case is
+// ignored; the smallest such name when there are several.
+std::optional<std::filesystem::path> FindIgnoringCase(const std::filesystem::path& folder,
+                                                      const std::filesystem::path& wanted) {
+    const std::u16string key = LowerCase(FromPath(wanted));
+    std::optional<std::filesystem::path> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const auto name = entry.path().filename();
+        if (LowerCase(FromPath(name)) == key && (!found || name < *found)) found = name;
+    }
+    return found;
+}
+
+// Follows the path one component at a time, each matched without regard to
+// case when the exact spelling does not exist.
+std::optional<std::filesystem::path> MatchIgnoringCase(const std::filesystem::path& path) {
+    std::filesystem::path current = path.has_root_path() ? path.root_path() : ".";
+    std::error_code error;
+    for (const auto& part : path.relative_path()) {
+        if (part == "." || part == ".." || std::filesystem::exists(current / part, error)) {
+            current /= part;
+            continue;
+        }
+        const auto match = FindIgnoringCase(current, part);
+        if (!match) return std::nullopt;
+        current /= *match;
+    }
+    if (!std::filesystem::is_regular_file(current, error)) return std::nullopt;
+    return path.has_root_path() ? current : current.lexically_relative(".");
+}
+
+std::u16string FindPictureFile(const TBookConfig& config, const std::u16string& name) {
+    const std::u16string resolved = config.ResolveFileName(name);
+    std::error_code error;
+    if (name.empty() || std::filesystem::is_regular_file(ToPath(resolved), error)) return resolved;
+    // Tag arguments arrive lower-cased; on a file system that tells case apart
+    // the picture is looked for with its letters in any case, in the same
+    // folders and order as ResolveFileName.
+    std::vector<std::u16string> candidates;
+    if (ToPath(name).is_absolute()) {
+        candidates.push_back(name);
+    } else {
+        for (const std::u16string* dir :
+             {&config.ExeDir, &config.SourceDir, &config.StartDir, &config.ConfigDir})
+            if (!dir->empty()) candidates.push_back(*dir + name);
+    }
+    for (const auto& candidate : candidates)
+        if (const auto match = MatchIgnoringCase(ToPath(candidate))) return FromPath(*match);
+    return resolved;
+}
+
+TPictureFormat PictureFormatOf(const std::u16string& source, const std::u16string& target) {
+    try {
+        return TPictureConverter::Inspect(ToPath(source)).Format;
+    } catch (const TBookError& error) {
+        throw TBookError("Can't convert picture file " + ToUtf8(source) + " -> " + ToUtf8(target) +
+                         ": " + error.what());
+    }
+}
+
+void ConvertWithMagick(const std::u16string& source, const std::vector<std::string>& options,
+                       const std::u16string& target, TPictureFormat targetFormat) {
+    try {
+        TPictureConverter converter;
+        const auto info = TPictureConverter::Inspect(ToPath(source));
+        converter.Convert(ToPath(source), info, options, ToPath(target), targetFormat);
+    } catch (const TBookError& error) {
+        throw TBookError("Can't convert picture file " + ToUtf8(source) + " -> " + ToUtf8(target) +
+                         ": " + error.what());
+    }
+}
+
+void CopyPicture(const TBookObject& log, const std::u16string& source,
+                 const std::u16string& target) {
+    try {
+        // Checked first, so a book cannot pack a file that is not a picture.
+        TPictureConverter::Inspect(ToPath(source));
+        std::filesystem::copy_file(ToPath(source), ToPath(target),
+                                   std::filesystem::copy_options::overwrite_existing);
+    } catch (const std::exception& error) {
+        log.Log(3, "- " + ToUtf8(source) + ": " + error.what());
+        const std::string message =
+            "Can't save picture file " + ToUtf8(source) + " -> " + ToUtf8(target);
+        log.Log(3, "- " + message);
+        throw TBookError("! " + message);
+    }
+}
+
+} // namespace
 
 bool TBookMidlet::IsPngName(const std::u16string& name) {
     return name.size() >= 4 && LowerCase(name.substr(name.size() - 4)) == u".png";
+}
+
+void TBookMidlet::ConvertBookPictures() {
+    const int mode = Config->ImageMode;
+    if (mode < kModeCopy || mode > kModeJpeg) return; // 0: not imported; others: untouched
+    // One converter for the whole midlet keeps the library running between
+    // pictures; mode 1 never needs it.
+    std::optional<TPictureConverter> converter;
+    if (mode != kModeCopy) converter.emplace();
+
+    int number = 1;
+    for (auto& link : BookText->Links) {
+        if (link.Kind != kPictureKind) continue;
+        const TPictureReference reference = SplitReference(link.Target.substr(1));
+        Log(7, ".. Analyzing link to picture " + ToUtf8(link.Target));
+        const std::u16string source = FindPictureFile(*Config, reference.FileName);
+        const std::u16string base = IntToStr(number++);
+
+        if (mode == kModeSmaller) {
+            const std::u16string jpgName = base + u".jpg";
+            const std::u16string pngName = base + u".png";
+            const int64_t jpgSize = ConvertPicture(source, jpgName, reference.Rule);
+            const int64_t pngSize = ConvertPicture(source, pngName, reference.Rule);
+            // The smaller wins, the PNG on a tie; a candidate that left no file
+            // loses to one that did (the JPEG when neither did).
+            const bool pngWins = pngSize != -1 && (jpgSize == -1 || pngSize <= jpgSize);
+            link.Target = kPictureKind + (pngWins ? pngName : jpgName);
+            std::error_code ignored;
+            std::filesystem::remove(ToPath(Config->Temp1Dir + u"/" + (pngWins ? jpgName : pngName)),
+                                    ignored);
+            continue;
+        }
+        const bool png = mode == kModePng || (mode == kModeCopy && IsPngName(source));
+        const std::u16string name = base + (png ? u".png" : u".jpg");
+        link.Target = kPictureKind + name;
+        ConvertPicture(source, name,
+                       mode == kModeCopy ? std::u16string(kNoResize) : reference.Rule);
+    }
+}
+
+int64_t TBookMidlet::ConvertPicture(const std::u16string& source, const std::u16string& archiveName,
+                                    const std::u16string& rule) {
+    const bool pngTarget = IsPngName(archiveName);
+    const std::u16string& chosen = !rule.empty() ? rule
+                                   : pngTarget   ? Config->ImagePngOptions
+                                                 : Config->ImageJpgOptions;
+    const TPictureFormat targetFormat = pngTarget ? TPictureFormat::Png : TPictureFormat::Jpeg;
+    const std::u16string target = Config->Temp1Dir + u"/" + archiveName;
+    const std::string start =
+        ".. Writing picture file " + ToUtf8(source) + " -> " + ToUtf8(archiveName);
+
+    if (LowerCase(TrimBlanks(chosen)) != kNoResize) {
+        const std::vector<std::string> options = SplitRule(chosen);
+        Log(7, start + " using ImageMagic, rule  " + std::to_string(options.size()) + " [" +
+                   ToUtf8(chosen) + "]");
+        ConvertWithMagick(source, options, target, targetFormat);
+    } else if (Config->ImageMode == kModeCopy || PictureFormatOf(source, target) == targetFormat) {
+        Log(7, start + " without resize and convert (as is), rule [" + ToUtf8(chosen) + "]");
+        CopyPicture(*this, source, target);
+    } else {
+        Log(7, start + " without resize (format conversion), rule [" + ToUtf8(chosen) + "]");
+        ConvertWithMagick(source, {}, target, targetFormat);
+    }
+
+    const int64_t size = GetFileSize(target);
+    Log(7, "+ Picture file saved " + ToUtf8(target) + " (" + std::to_string(size) + " bytes)");
+    return size;
 }
 
 } // namespace paginor

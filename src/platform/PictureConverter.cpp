@@ -1,0 +1,376 @@
+#include "platform/PictureConverter.h"
+
+#include "core/bObject.h"
+
+#include <wand/MagickWand.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <memory>
+#include <string_view>
+#include <system_error>
+
+namespace paginor {
+
+namespace {
+
+// Only the four picture coders may read or write; no delegate program, no
+// script, vector, text or network coder, no "@file" argument lists.
+constexpr const char* kSecurityPolicy = R"(<policymap>
+  <policy domain="delegate" rights="none" pattern="*"/>
+  <policy domain="coder" rights="none" pattern="*"/>
+  <policy domain="coder" rights="read|write" pattern="{PNG,JPEG,GIF,BMP}"/>
+  <policy domain="path" rights="none" pattern="@*"/>
+</policymap>)";
+
+// Resource limits. There is no time limit: ImageMagick 6 measures it from
+// the first picture of the process and ends the whole process when it runs
+// out. Time is bounded instead by the picture size limits and by the
+// allow-list, which holds no operator whose cost grows with its argument.
+// The disk limit of zero keeps the pixel cache out of temporary files.
+constexpr MagickSizeType kMemoryLimit = 256ull << 20;
+constexpr MagickSizeType kMapLimit = 512ull << 20;
+constexpr MagickSizeType kListLengthLimit = 16;
+
+// ----- the allow-list -----
+
+enum class TValueKind { None, Geometry, Integer, Word, Color };
+
+struct TOptionRule {
+    std::string_view Name;
+    TValueKind Kind;
+    int Min = 0; // Integer
+    int Max = 0;
+    std::string_view Words = {}; // Word: blank-separated choices
+};
+
+constexpr std::string_view kGravities =
+    "northwest north northeast west center east southwest south southeast none forget";
+constexpr std::string_view kTypes = "bilevel grayscale grayscalealpha grayscalematte palette "
+                                    "palettealpha palettematte truecolor truecoloralpha "
+                                    "truecolormatte optimize";
+constexpr std::string_view kFilters =
+    "point box triangle hermite hanning hamming blackman gaussian quadratic cubic catrom "
+    "mitchell lanczos";
+
+constexpr std::array kOptionRules = {
+    TOptionRule{"-resize", TValueKind::Geometry},
+    TOptionRule{"-thumbnail", TValueKind::Geometry},
+    TOptionRule{"-scale", TValueKind::Geometry},
+    TOptionRule{"-sample", TValueKind::Geometry},
+    TOptionRule{"-extent", TValueKind::Geometry},
+    TOptionRule{"-rotate", TValueKind::Geometry},
+    TOptionRule{"-depth", TValueKind::Integer, 1, 16},
+    TOptionRule{"-quality", TValueKind::Integer, 0, 100},
+    TOptionRule{"-colors", TValueKind::Integer, 2, 65536},
+    TOptionRule{"-posterize", TValueKind::Integer, 2, 256},
+    TOptionRule{"-gravity", TValueKind::Word, 0, 0, kGravities},
+    TOptionRule{"-type", TValueKind::Word, 0, 0, kTypes},
+    TOptionRule{"-colorspace", TValueKind::Word, 0, 0, "gray rgb srgb"},
+    TOptionRule{"-interlace", TValueKind::Word, 0, 0, "none line plane partition jpeg png gif"},
+    TOptionRule{"-dither", TValueKind::Word, 0, 0, "none riemersma floydsteinberg"},
+    TOptionRule{"-filter", TValueKind::Word, 0, 0, kFilters},
+    TOptionRule{"-background", TValueKind::Color},
+    TOptionRule{"+dither", TValueKind::None},
+    TOptionRule{"+repage", TValueKind::None},
+    TOptionRule{"-strip", TValueKind::None},
+    TOptionRule{"-monochrome", TValueKind::None},
+    TOptionRule{"-normalize", TValueKind::None},
+    TOptionRule{"-flip", TValueKind::None},
+    TOptionRule{"-flop", TValueKind::None},
+    TOptionRule{"-trim", TValueKind::None},
+    TOptionRule{"-negate", TValueKind::None},
+    TOptionRule{"-auto-orient", TValueKind::None},
+};
+
+const TOptionRule* FindOptionRule(std::string_view name) {
+    for (const auto& rule : kOptionRules)
+        if (rule.Name == name) return &rule;
+    return nullptr;
+}
+
+bool IsGeometry(std::string_view value) {
+    return value.size() <= 32 && value.find_first_of("0123456789") != std::string_view::npos &&
+           value.find_first_not_of("0123456789x.%!<>^@+-") == std::string_view::npos;
+}
+
+bool IsInteger(std::string_view value, int min, int max) {
+    if (value.empty() || value.size() > 6 ||
+        value.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    const int number = std::stoi(std::string(value));
+    return number >= min && number <= max;
+}
+
+bool IsWordOf(std::string_view value, std::string_view words) {
+    std::string lower(value);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    size_t start = 0;
+    while (start < words.size()) {
+        size_t end = words.find(' ', start);
+        if (end == std::string_view::npos) end = words.size();
+        if (words.substr(start, end - start) == lower) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool IsColor(std::string_view value) {
+    return !value.empty() && value.size() <= 32 &&
+           std::all_of(value.begin(), value.end(),
+                       [](unsigned char c) { return std::isalnum(c) || c == '#'; });
+}
+
+bool IsValueAllowed(const TOptionRule& rule, std::string_view value) {
+    switch (rule.Kind) {
+    case TValueKind::Geometry:
+        return IsGeometry(value);
+    case TValueKind::Integer:
+        return IsInteger(value, rule.Min, rule.Max);
+    case TValueKind::Word:
+        return IsWordOf(value, rule.Words);
+    case TValueKind::Color:
+        return IsColor(value);
+    case TValueKind::None:
+        break;
+    }
+    return true;
+}
+
+// ----- picture headers -----
+
+uint32_t BigEndian32(const unsigned char* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+uint32_t BigEndian16(const unsigned char* p) {
+    return (uint32_t{p[0]} << 8) | p[1];
+}
+uint32_t LittleEndian16(const unsigned char* p) {
+    return (uint32_t{p[1]} << 8) | p[0];
+}
+uint32_t LittleEndian32(const unsigned char* p) {
+    return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+}
+
+constexpr unsigned char kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr size_t kHeaderBytes = 32;
+
+// JPEG: the frame header (SOF0 to SOF15 but DHT, JPG and DAC) holds the size;
+// walks the marker segments from the start of the file to it.
+void ReadJpegSize(std::ifstream& file, TPictureInfo& info) {
+    file.clear();
+    file.seekg(2);
+    for (int segments = 0; segments < 1000; ++segments) {
+        int byte = file.get();
+        while (byte == 0xFF)
+            byte = file.get();
+        if (byte == EOF) return;
+        const int marker = byte;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue; // no length
+        if (marker == 0xD9 || marker == 0xDA) return; // end or scan before any frame
+        unsigned char head[7];
+        if (!file.read(reinterpret_cast<char*>(head), 2)) return;
+        const uint32_t length = BigEndian16(head);
+        if (length < 2) return;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (!file.read(reinterpret_cast<char*>(head + 2), 5)) return;
+            info.Height = BigEndian16(head + 3);
+            info.Width = BigEndian16(head + 5);
+            return;
+        }
+        file.seekg(length - 2, std::ios::cur);
+    }
+}
+
+// ----- library handles -----
+
+struct TImageInfoDeleter {
+    void operator()(ImageInfo* info) const { DestroyImageInfo(info); }
+};
+struct TExceptionInfoDeleter {
+    void operator()(ExceptionInfo* exception) const { DestroyExceptionInfo(exception); }
+};
+using TImageInfoPtr = std::unique_ptr<ImageInfo, TImageInfoDeleter>;
+using TExceptionInfoPtr = std::unique_ptr<ExceptionInfo, TExceptionInfoDeleter>;
+
+// "reason `file' @ error/png.c/ReadPNGImage/4115" -> "reason `file'".
+std::string WithoutLocation(const char* text) {
+    std::string reason = text ? text : "";
+    const size_t at = reason.rfind(" @ ");
+    if (at != std::string::npos) reason.erase(at);
+    return reason;
+}
+
+// The most telling error of a failed conversion. A coder that gives up on a
+// picture (damaged data, a size over the limits) often leaves only the
+// command's own "no images defined", which says nothing about the picture.
+std::string ConversionFailure(const ExceptionInfo& exception) {
+    std::string reason = WithoutLocation(exception.reason);
+    if (exception.description && *exception.description)
+        reason += std::string(" (") + exception.description + ")";
+    if (reason.empty() || reason.starts_with("no images defined"))
+        return "the picture data is damaged or cannot be decoded";
+    return reason;
+}
+
+// ImageMagick reads "%d" and the like in file names as scene numbers and
+// expands wildcards; "%%" stands for "%", and names with wildcard or bracket
+// characters are refused outright.
+std::string ConverterFileArgument(const char* coder, const std::filesystem::path& path,
+                                  const char* suffix) {
+    const std::string name = std::filesystem::absolute(path).string();
+    if (name.find_first_of("*?{}[]") != std::string::npos)
+        throw TBookError("the path " + name +
+                         " holds one of * ? { } [ ], which the converter would expand");
+    std::string argument = coder;
+    for (char c : name) {
+        if (c == '%') argument += '%';
+        argument += c;
+    }
+    return argument + suffix;
+}
+
+const char* CoderName(TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Png:
+        return "png:";
+    case TPictureFormat::Jpeg:
+        return "jpeg:";
+    case TPictureFormat::Gif:
+        return "gif:";
+    case TPictureFormat::Bmp:
+        return "bmp:";
+    }
+    return "png:";
+}
+
+} // namespace
+
+TPictureConverter::TPictureConverter() {
+    if (IsMagickWandInstantiated() == MagickFalse) {
+        MagickWandGenesis();
+        OwnsLibrary = true;
+    }
+    // The policy stays in force until the library ends; a coder that it denies
+    // tells whether it is already loaded, so it is never loaded twice.
+    if (IsRightsAuthorized(CoderPolicyDomain, ReadPolicyRights, "MSL") != MagickFalse) {
+        TExceptionInfoPtr exception(AcquireExceptionInfo());
+        if (SetMagickSecurityPolicy(kSecurityPolicy, exception.get()) == MagickFalse ||
+            IsRightsAuthorized(CoderPolicyDomain, ReadPolicyRights, "MSL") != MagickFalse) {
+            if (OwnsLibrary) MagickWandTerminus();
+            throw TBookError("Can't put the picture converter's security policy in force");
+        }
+    }
+    SetMagickResourceLimit(WidthResource, kMaxSide);
+    SetMagickResourceLimit(HeightResource, kMaxSide);
+    SetMagickResourceLimit(AreaResource, kMaxPixels);
+    SetMagickResourceLimit(MemoryResource, kMemoryLimit);
+    SetMagickResourceLimit(MapResource, kMapLimit);
+    SetMagickResourceLimit(DiskResource, 0);
+    SetMagickResourceLimit(ListLengthResource, kListLengthLimit);
+}
+
+TPictureConverter::~TPictureConverter() {
+    if (OwnsLibrary) MagickWandTerminus();
+}
+
+TPictureInfo TPictureConverter::Inspect(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) throw TBookError("File not found");
+    // Checked before opening: reading a FIFO or a device could block forever.
+    if (!std::filesystem::is_regular_file(status))
+        throw TBookError("not a PNG, JPEG, GIF or BMP picture (not a plain file)");
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw TBookError("File access denied");
+    unsigned char head[kHeaderBytes] = {};
+    file.read(reinterpret_cast<char*>(head), kHeaderBytes);
+    const size_t got = static_cast<size_t>(file.gcount());
+
+    TPictureInfo info;
+    if (got >= 24 && std::equal(std::begin(kPngSignature), std::end(kPngSignature), head)) {
+        info.Format = TPictureFormat::Png;
+        if (std::string_view(reinterpret_cast<const char*>(head + 12), 4) == "IHDR") {
+            info.Width = BigEndian32(head + 16);
+            info.Height = BigEndian32(head + 20);
+        }
+    } else if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
+        info.Format = TPictureFormat::Jpeg;
+        ReadJpegSize(file, info);
+    } else if (got >= 10 &&
+               (std::string_view(reinterpret_cast<const char*>(head), 6) == "GIF87a" ||
+                std::string_view(reinterpret_cast<const char*>(head), 6) == "GIF89a")) {
+        info.Format = TPictureFormat::Gif;
+        info.Width = LittleEndian16(head + 6);
+        info.Height = LittleEndian16(head + 8);
+    } else if (got >= 26 && head[0] == 'B' && head[1] == 'M') {
+        info.Format = TPictureFormat::Bmp;
+        if (LittleEndian32(head + 14) == 12) { // the old OS/2 header: 16-bit sizes
+            info.Width = LittleEndian16(head + 18);
+            info.Height = LittleEndian16(head + 20);
+        } else {
+            info.Width = LittleEndian32(head + 18);
+            const int32_t height = static_cast<int32_t>(LittleEndian32(head + 22));
+            info.Height = height == INT32_MIN ? 0u : static_cast<uint32_t>(std::abs(height));
+        }
+    } else {
+        throw TBookError("not a PNG, JPEG, GIF or BMP picture");
+    }
+    return info;
+}
+
+void TPictureConverter::CheckOptions(const std::vector<std::string>& options) {
+    if (options.size() > kMaxOptions)
+        throw TBookError("the rule has " + std::to_string(options.size()) +
+                         " options, more than the ten a picture may use");
+    for (size_t i = 0; i < options.size(); ++i) {
+        const TOptionRule* rule = FindOptionRule(options[i]);
+        if (!rule) throw TBookError("the option " + options[i] + " is not allowed for pictures");
+        if (rule->Kind == TValueKind::None) continue;
+        if (i + 1 == options.size())
+            throw TBookError("the option " + options[i] + " needs a value");
+        ++i;
+        if (!IsValueAllowed(*rule, options[i]))
+            throw TBookError("the option " + options[i - 1] + " does not allow the value " +
+                             options[i]);
+    }
+}
+
+void TPictureConverter::Convert(const std::filesystem::path& source, const TPictureInfo& info,
+                                const std::vector<std::string>& options,
+                                const std::filesystem::path& target,
+                                TPictureFormat targetFormat) const {
+    if (info.Width == 0 || info.Height == 0)
+        throw TBookError("the picture's header gives no size (damaged file?)");
+    if (info.Width > kMaxSide || info.Height > kMaxSide ||
+        uint64_t{info.Width} * info.Height > kMaxPixels)
+        throw TBookError("the picture is too large: " + std::to_string(info.Width) + "x" +
+                         std::to_string(info.Height) + " pixels (at most " +
+                         std::to_string(kMaxSide) + " on a side and " +
+                         std::to_string(kMaxPixels / 1'000'000) + " million pixels)");
+    CheckOptions(options);
+
+    // "[0]": the first frame only, so an animated GIF gives one picture.
+    std::vector<std::string> arguments = {"convert"};
+    arguments.push_back(ConverterFileArgument(CoderName(info.Format), source, "[0]"));
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.push_back(ConverterFileArgument(CoderName(targetFormat), target, ""));
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+
+    TImageInfoPtr imageInfo(AcquireImageInfo());
+    TExceptionInfoPtr exception(AcquireExceptionInfo());
+    const bool done = ConvertImageCommand(imageInfo.get(), static_cast<int>(argv.size()),
+                                          argv.data(), nullptr, exception.get()) != MagickFalse;
+    if (done && exception->severity < ErrorException) return; // warnings are not failures
+    std::error_code ignored;
+    std::filesystem::remove(target, ignored); // a failed conversion may leave a file
+    throw TBookError(ConversionFailure(*exception));
+}
+
+} // namespace paginor

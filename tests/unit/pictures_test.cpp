@@ -1,0 +1,522 @@
+// Book pictures: the five picture modes over small real pictures that the
+// test draws itself, the rules and "noresize", and hostile input.
+#include "core/bVar.h"
+#include "midlet/bMidlet.h"
+#include "platform/PictureConverter.h"
+
+#include <gtest/gtest.h>
+#include <wand/MagickWand.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <random>
+#include <unistd.h>
+
+using namespace paginor;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TWandDeleter {
+    void operator()(MagickWand* wand) const { DestroyMagickWand(wand); }
+};
+struct TPixelWandDeleter {
+    void operator()(PixelWand* wand) const { DestroyPixelWand(wand); }
+};
+using TWand = std::unique_ptr<MagickWand, TWandDeleter>;
+
+enum class TLook {
+    Photo,   // noise everywhere: JPEG wins over PNG
+    Drawing, // four flat colour blocks: PNG wins over JPEG
+};
+
+// Draws a picture from raw pixels (no coder but the writer's is involved) and
+// writes it in the format the coder prefix names ("png:", "jpeg:", "gif:").
+void DrawPicture(const fs::path& path, const std::string& coder, size_t width, size_t height,
+                 TLook look) {
+    std::vector<unsigned char> pixels(width * height * 3);
+    std::mt19937 random(42);
+    for (size_t y = 0; y < height; ++y)
+        for (size_t x = 0; x < width; ++x) {
+            unsigned char* p = &pixels[(y * width + x) * 3];
+            if (look == TLook::Photo) { // smooth light with grain
+                p[0] = static_cast<unsigned char>(x * 200 / width + random() % 32);
+                p[1] = static_cast<unsigned char>(y * 200 / height + random() % 32);
+                p[2] = static_cast<unsigned char>((x + y) * 200 / (width + height) + random() % 32);
+            } else {
+                const bool right = x >= width / 2, low = y >= height / 2;
+                p[0] = right ? 255 : 0;
+                p[1] = low ? 200 : 20;
+                p[2] = right != low ? 255 : 0;
+            }
+        }
+    TWand wand(NewMagickWand());
+    std::unique_ptr<PixelWand, TPixelWandDeleter> white(NewPixelWand());
+    PixelSetColor(white.get(), "white");
+    ASSERT_TRUE(MagickNewImage(wand.get(), width, height, white.get()));
+    ASSERT_TRUE(
+        MagickImportImagePixels(wand.get(), 0, 0, width, height, "RGB", CharPixel, pixels.data()));
+    MagickSetImageCompressionQuality(wand.get(), 90);
+    ASSERT_TRUE(MagickWriteImage(wand.get(), (coder + path.string()).c_str()));
+}
+
+struct TReadBack {
+    std::string Format;
+    size_t Width = 0;
+    size_t Height = 0;
+};
+
+// Reads a written picture back through its content, not its name.
+TReadBack ReadBack(const fs::path& path) {
+    TWand wand(NewMagickWand());
+    if (!MagickPingImage(wand.get(), path.c_str())) return {};
+    char* format = MagickGetImageFormat(wand.get());
+    TReadBack result{format, MagickGetImageWidth(wand.get()), MagickGetImageHeight(wand.get())};
+    MagickRelinquishMemory(format);
+    return result;
+}
+
+std::string FileBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A PNG that declares 30000x30000 pixels in a few hundred bytes.
+std::string PngBomb() {
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    std::string ihdr = "IHDR" + be32(30000) + be32(30000) + std::string("\x08\x00\x00\x00\x00", 5);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    png += be32(13) + ihdr + be32(0); // the CRC is not checked before the size
+    png += be32(0) + "IEND" + be32(0xAE426082);
+    return png;
+}
+
+class PicturesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        Root = fs::temp_directory_path() /
+               ("paginor_pictures_" + std::to_string(getpid()) + "_" + info->name());
+        fs::remove_all(Root);
+        fs::create_directories(Root / "pics");
+        fs::create_directories(Root / "temp1");
+        Config.Temp1Dir = FromPath(Root / "temp1");
+        Pics = Root / "pics";
+        Library.emplace();
+    }
+    void TearDown() override {
+        Library.reset();
+        fs::remove_all(Root);
+    }
+
+    // Fills the text with one picture record per reference, each preceded by a
+    // record of another kind that must stay untouched.
+    std::vector<TLinkItem>& Links(const std::vector<std::u16string>& references) {
+        Text.Links.clear();
+        for (const auto& reference : references) {
+            Text.Links.push_back({u"hexample.org/page", 0, 0, 0, 1, 'h'});
+            Text.Links.push_back({u"I" + reference, 0, 0, 0, 2, 'I'});
+        }
+        return Text.Links;
+    }
+    std::u16string Pic(const std::string& name) const { return FromPath(Pics / name); }
+    fs::path Out(const std::string& name) const { return Root / "temp1" / name; }
+    std::vector<std::string> OutFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path Root, Pics;
+    TBookConfig Config;
+    TBookText Text{Config};
+    TBookMidlet Midlet{Config};
+    std::optional<TPictureConverter> Library; // keeps ImageMagick running for the drawing
+};
+
+struct TModeCase {
+    const char* Title;
+    int Mode;
+    std::string Source;        // file in pics/
+    std::u16string Rule;       // the tag's rule, without brackets ("" for none)
+    std::u16string PngOptions; // ImagePngOptions when not empty
+    std::u16string Target;     // expected Target after conversion
+    std::string Format;        // read back from the written file
+    size_t MaxWidth, MaxHeight;
+    bool SameBytes; // the written file is the source, byte for byte
+};
+
+TEST_F(PicturesTest, EachModeNamesConvertsAndSizesLikeItsRule) {
+    DrawPicture(Pics / "drawing.png", "png:", 400, 300, TLook::Drawing);
+    DrawPicture(Pics / "photo.jpg", "jpeg:", 640, 480, TLook::Photo);
+    DrawPicture(Pics / "photo.png", "png:", 640, 480, TLook::Photo);
+    DrawPicture(Pics / "anim.gif", "gif:", 120, 90, TLook::Drawing);
+
+    const std::vector<TModeCase> cases = {
+        {"mode 1 copies a PNG as N.png", 1, "drawing.png", u"", u"", u"I1.png", "PNG", 400, 300,
+         true},
+        {"mode 1 copies a GIF as N.jpg", 1, "anim.gif", u"", u"", u"I1.jpg", "GIF", 120, 90, true},
+        {"mode 1 ignores the rule", 1, "photo.jpg", u"-resize 10x10", u"", u"I1.jpg", "JPEG", 640,
+         480, true},
+        {"mode 2 keeps the JPEG of a photo", 2, "photo.png", u"", u"", u"I1.jpg", "JPEG", 160, 128,
+         false},
+        {"mode 2 keeps the PNG of a drawing", 2, "drawing.png", u"", u"", u"I1.png", "PNG", 160,
+         128, false},
+        {"mode 3 default rule", 3, "photo.jpg", u"", u"", u"I1.png", "PNG", 160, 120, false},
+        {"mode 3 own rule", 3, "drawing.png", u"-resize 40x40> -depth 8", u"", u"I1.png", "PNG", 40,
+         30, false},
+        {"mode 3 rule with runs of blanks", 3, "drawing.png", u"  -resize   40x40>    -strip ", u"",
+         u"I1.png", "PNG", 40, 30, false},
+        {"mode 4 default rule", 4, "drawing.png", u"", u"", u"I1.jpg", "JPEG", 160, 120, false},
+        {"mode 4 own rule", 4, "photo.png", u"-thumbnail 64x64^ -gravity center -extent 64x64", u"",
+         u"I1.jpg", "JPEG", 64, 64, false},
+        {"mode 3 noresize converts a GIF to PNG at full size", 3, "anim.gif", u"noresize", u"",
+         u"I1.png", "PNG", 120, 90, false},
+        {"mode 4 noresize converts a GIF to a real JPEG", 4, "anim.gif", u"NoResize", u"",
+         u"I1.jpg", "JPEG", 120, 90, false},
+        {"mode 4 noresize copies a JPEG", 4, "photo.jpg", u"noresize", u"", u"I1.jpg", "JPEG", 640,
+         480, true},
+        {"NORESIZE as the PNG default copies a PNG", 3, "drawing.png", u"", u"NORESIZE", u"I1.png",
+         "PNG", 400, 300, true},
+        {"NORESIZE as the PNG default converts a JPEG", 3, "photo.jpg", u"", u"NORESIZE", u"I1.png",
+         "PNG", 640, 480, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Title);
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            fs::remove(entry);
+        Config.ImageMode = c.Mode;
+        Config.ImagePngOptions =
+            c.PngOptions.empty() ? TBookConfig().ImagePngOptions : c.PngOptions;
+        const std::u16string reference =
+            (c.Rule.empty() ? u"" : u"[" + c.Rule + u"] ") + Pic(c.Source);
+        Links({reference});
+        Midlet.BookText = &Text;
+        Midlet.ConvertBookPictures();
+
+        EXPECT_EQ(Text.Links[0].Target, u"hexample.org/page");
+        ASSERT_EQ(Text.Links[1].Target, c.Target);
+        const std::string written = ToUtf8(c.Target.substr(1));
+        EXPECT_EQ(OutFiles(), std::vector<std::string>{written});
+        const TReadBack back = ReadBack(Out(written));
+        EXPECT_EQ(back.Format, c.Format);
+        EXPECT_GT(back.Width, 0u);
+        EXPECT_LE(back.Width, c.MaxWidth);
+        EXPECT_LE(back.Height, c.MaxHeight);
+        if (c.SameBytes)
+            EXPECT_EQ(FileBytes(Out(written)), FileBytes(Pics / c.Source));
+        else
+            EXPECT_NE(FileBytes(Out(written)), FileBytes(Pics / c.Source));
+    }
+}
+
+TEST_F(PicturesTest, NoResizeKeepsTheSizeAndTheDefaultRuleShrinksOnly) {
+    DrawPicture(Pics / "small.png", "png:", 50, 40, TLook::Drawing);
+    DrawPicture(Pics / "wide.png", "png:", 800, 200, TLook::Drawing);
+    Config.ImageMode = 3;
+    Links({Pic("small.png"), Pic("wide.png"), u"[noresize] " + Pic("wide.png")});
+    Midlet.BookText = &Text;
+    Midlet.ConvertBookPictures();
+    const TReadBack small = ReadBack(Out("1.png")), wide = ReadBack(Out("2.png")),
+                    full = ReadBack(Out("3.png"));
+    EXPECT_EQ(small.Width, 50u); // "160x128>" never enlarges
+    EXPECT_EQ(small.Height, 40u);
+    EXPECT_EQ(wide.Width, 160u); // the aspect ratio is kept
+    EXPECT_EQ(wide.Height, 40u);
+    EXPECT_EQ(full.Width, 800u);
+    EXPECT_EQ(full.Height, 200u);
+}
+
+TEST_F(PicturesTest, NumbersFollowTheLinksAndModeTwoCandidatesShareTheirNumber) {
+    DrawPicture(Pics / "photo.png", "png:", 300, 200, TLook::Photo);
+    DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
+    Config.ImageMode = 2;
+    Links({Pic("photo.png"), Pic("drawing.png"), Pic("photo.png")});
+    Midlet.BookText = &Text;
+    Midlet.ConvertBookPictures();
+    EXPECT_EQ(Text.Links[1].Target, u"I1.jpg");
+    EXPECT_EQ(Text.Links[3].Target, u"I2.png");
+    EXPECT_EQ(Text.Links[5].Target, u"I3.jpg");
+    // The loser of each pair is gone, and the winner really is the smaller.
+    EXPECT_EQ(OutFiles(), (std::vector<std::string>{"1.jpg", "2.png", "3.jpg"}));
+    for (const auto& link : Text.Links)
+        EXPECT_NE(link.Kind == 'h', link.Target[0] == u'I');
+}
+
+TEST_F(PicturesTest, ModeTwoKeepsTheSmallerOfTheTwoConversions) {
+    DrawPicture(Pics / "photo.png", "png:", 300, 200, TLook::Photo);
+    DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
+    Config.ImageMode = 2;
+    for (const char* name : {"photo.png", "drawing.png"}) {
+        SCOPED_TRACE(name);
+        Midlet.BookText = &Text;
+        Config.ImageMode = 3;
+        Links({Pic(name)});
+        Midlet.ConvertBookPictures();
+        const auto pngSize = fs::file_size(Out("1.png"));
+        Config.ImageMode = 4;
+        Links({Pic(name)});
+        Midlet.ConvertBookPictures();
+        const auto jpgSize = fs::file_size(Out("1.jpg"));
+        Config.ImageMode = 2;
+        Links({Pic(name)});
+        Midlet.ConvertBookPictures();
+        EXPECT_EQ(Text.Links[1].Target, pngSize <= jpgSize ? u"I1.png" : u"I1.jpg");
+    }
+}
+
+TEST_F(PicturesTest, ModeZeroAndUnknownModesLeaveTheRecordsAlone) {
+    DrawPicture(Pics / "drawing.png", "png:", 40, 30, TLook::Drawing);
+    for (int mode : {0, 5, -1}) {
+        Config.ImageMode = mode;
+        Links({u"[-write /tmp/x] " + Pic("drawing.png"), Pic("missing.png")});
+        const auto before = Text.Links;
+        Midlet.BookText = &Text;
+        Midlet.ConvertBookPictures();
+        for (size_t i = 0; i < before.size(); ++i)
+            EXPECT_EQ(Text.Links[i].Target, before[i].Target);
+        EXPECT_TRUE(OutFiles().empty());
+    }
+}
+
+TEST_F(PicturesTest, LogLinesNameTheBranchTheRuleAndTheSize) {
+    DrawPicture(Pics / "a.png", "png:", 40, 30, TLook::Drawing);
+    DrawPicture(Pics / "b.jpg", "jpeg:", 40, 30, TLook::Photo);
+    SetLogThreshold(7);
+    Config.ImageMode = 3;
+    const std::u16string rule = u" -resize  20x20> ";
+    Links({u"[" + rule + u"]" + Pic("a.png")});
+    Midlet.BookText = &Text;
+    testing::internal::CaptureStdout();
+    Midlet.ConvertBookPictures();
+    Midlet.ConvertPicture(Pic("a.png"), u"2.png", u"noresize");
+    Midlet.ConvertPicture(Pic("b.jpg"), u"3.png", u"noresize");
+    const std::string log = testing::internal::GetCapturedStdout();
+    SetLogThreshold(0);
+    const std::string a = ToUtf8(Pic("a.png")), b = ToUtf8(Pic("b.jpg"));
+    EXPECT_NE(log.find("  .. Analyzing link to picture I[ -resize  20x20> ]" + a + "\n"),
+              std::string::npos)
+        << log;
+    // The tag's rule is trimmed when it is taken out of the brackets.
+    EXPECT_NE(log.find(".. Writing picture file " + a +
+                       " -> 1.png using ImageMagic, rule  2 [-resize  20x20>]\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(".. Writing picture file " + a +
+                       " -> 2.png without resize and convert (as is), rule [noresize]\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(".. Writing picture file " + b +
+                       " -> 3.png without resize (format conversion), rule [noresize]\n"),
+              std::string::npos)
+        << log;
+    const std::string size2 = std::to_string(fs::file_size(Out("2.png")));
+    EXPECT_NE(
+        log.find("+ Picture file saved " + Out("2.png").string() + " (" + size2 + " bytes)\n"),
+        std::string::npos)
+        << log;
+}
+
+TEST_F(PicturesTest, LowerCasedTagNamesFindTheFileWhateverItsCase) {
+    fs::create_directories(Pics / "Book Art");
+    DrawPicture(Pics / "Book Art" / "Cover.PNG", "png:", 40, 30, TLook::Drawing);
+    Config.ImageMode = 1;
+    Links({LowerCase(Pic("Book Art/Cover.PNG"))});
+    Config.SourceDir = FromPath(Pics) + u"/";
+    Text.Links.push_back({u"Ibook art/cover.png", 0, 0, 0, 3, 'I'}); // relative to SourceDir
+    Midlet.BookText = &Text;
+    Midlet.ConvertBookPictures();
+    EXPECT_EQ(Text.Links[1].Target, u"I1.png");
+    EXPECT_EQ(Text.Links[2].Target, u"I2.png");
+    EXPECT_EQ(FileBytes(Out("2.png")), FileBytes(Pics / "Book Art" / "Cover.PNG"));
+}
+
+TEST_F(PicturesTest, PercentSignsInFolderNamesAreNotSceneNumbers) {
+    fs::create_directories(Root / "t%d");
+    Config.Temp1Dir = FromPath(Root / "t%d");
+    fs::create_directories(Pics / "50%");
+    // Drawn under a plain name: the drawing goes through ImageMagick's names too.
+    DrawPicture(Pics / "50%" / "a.png", "png:", 40, 30, TLook::Drawing);
+    fs::rename(Pics / "50%" / "a.png", Pics / "50%" / "a%03d.png");
+    Config.ImageMode = 4;
+    Links({Pic("50%/a%03d.png")});
+    Midlet.BookText = &Text;
+    Midlet.ConvertBookPictures();
+    EXPECT_EQ(ReadBack(Root / "t%d" / "1.jpg").Format, "JPEG");
+}
+
+// ----- hostile and broken input -----
+
+struct TBadCase {
+    const char* Title;
+    int Mode;
+    std::string Source; // file in pics/, written by the test
+    std::u16string Rule;
+    std::vector<std::string> Expected; // parts of the message
+};
+
+TEST_F(PicturesTest, BadPicturesAndRulesEndTheMidletWithAClearMessage) {
+    DrawPicture(Pics / "good.png", "png:", 300, 200, TLook::Photo);
+    const std::string good = FileBytes(Pics / "good.png");
+    WriteBytes(Pics / "truncated.png", good.substr(0, good.size() / 2));
+    WriteBytes(Pics / "bomb.png", PngBomb());
+    WriteBytes(Pics / "notes.png", "just some text\nthat claims to be a picture\n");
+    WriteBytes(Pics / "empty.png", "");
+    fs::create_symlink("/etc/passwd", Pics / "passwd.jpg");
+    fs::create_directories(Pics / "folder.png");
+    const std::string outside = (Root / "written-outside.png").string();
+    const std::u16string outside16 = FromPath(Root / "written-outside.png");
+
+    const std::vector<TBadCase> cases = {
+        {"missing", 3, "missing.png", u"", {"Can't convert picture file ", "File not found"}},
+        {"truncated PNG", 3, "truncated.png", u"", {"damaged"}},
+        {"image bomb", 2, "bomb.png", u"", {"too large: 30000x30000 pixels"}},
+        {"text file", 4, "notes.png", u"", {"not a PNG, JPEG, GIF or BMP picture"}},
+        {"empty file", 3, "empty.png", u"", {"not a PNG, JPEG, GIF or BMP picture"}},
+        {"system file", 2, "passwd.jpg", u"", {"not a PNG, JPEG, GIF or BMP picture"}},
+        {"folder", 3, "folder.png", u"", {"not a plain file"}},
+        {"-write", 3, "good.png", u"-resize 10x10 -write " + outside16, {"-write is not allowed"}},
+        {"@file", 3, "good.png", u"@/etc/passwd", {"@/etc/passwd is not allowed"}},
+        {"@file as a value",
+         4,
+         "good.png",
+         u"-resize @/etc/passwd",
+         {"-resize does not allow the value @/etc/passwd"}},
+        {"percent escape", 3, "good.png", u"-resize %h", {"does not allow the value"}},
+        {"path as a value",
+         3,
+         "good.png",
+         u"-background /etc/passwd",
+         {"does not allow the value"}},
+        {"missing value", 3, "good.png", u"-depth 8 -resize", {"-resize needs a value"}},
+        {"quality out of range", 4, "good.png", u"-quality 1000", {"does not allow the value"}},
+        {"eleven options",
+         3,
+         "good.png",
+         u"-strip -strip -strip -strip -strip -strip -strip "
+         u"-strip -strip -strip -strip",
+         {"11 options, more than the ten"}},
+        {"enlarging past the limits",
+         3,
+         "good.png",
+         u"-resize 20000x20000",
+         {"Can't convert picture file "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Title);
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            fs::remove(entry);
+        Config.ImageMode = c.Mode;
+        Links({(c.Rule.empty() ? u"" : u"[" + c.Rule + u"] ") + Pic(c.Source)});
+        Midlet.BookText = &Text;
+        try {
+            Midlet.ConvertBookPictures();
+            ADD_FAILURE() << "no error";
+        } catch (const TBookError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(ToUtf8(Pic(c.Source))), std::string::npos) << message;
+            for (const auto& part : c.Expected)
+                EXPECT_NE(message.find(part), std::string::npos) << message;
+        }
+        // Nothing half-written stays behind, and nothing is written outside.
+        EXPECT_TRUE(OutFiles().empty());
+        EXPECT_FALSE(fs::exists(outside));
+    }
+}
+
+TEST_F(PicturesTest, ModeOneRefusesToCopyWhatIsNotAPicture) {
+    WriteBytes(Pics / "notes.png", "plain text\n");
+    fs::create_symlink("/etc/passwd", Pics / "passwd.jpg");
+    for (const char* name : {"notes.png", "passwd.jpg", "missing.gif"}) {
+        SCOPED_TRACE(name);
+        Config.ImageMode = 1;
+        Links({Pic(name)});
+        Midlet.BookText = &Text;
+        const std::string target =
+            ToUtf8(Config.Temp1Dir) + (TBookMidlet::IsPngName(Pic(name)) ? "/1.png" : "/1.jpg");
+        try {
+            Midlet.ConvertBookPictures();
+            ADD_FAILURE() << "no error";
+        } catch (const TBookError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "! Can't save picture file " + ToUtf8(Pic(name)) + " -> " + target);
+        }
+        EXPECT_TRUE(OutFiles().empty());
+    }
+}
+
+TEST(PictureConverter, ResourceLimitsStopABombWhoseHeaderIsNotChecked) {
+    const fs::path dir = fs::temp_directory_path() / ("paginor_bomb_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    WriteBytes(dir / "bomb.png", PngBomb());
+    TPictureConverter converter;
+    // Claims a harmless size, so only ImageMagick's own limits stand in the way.
+    const TPictureInfo lie{TPictureFormat::Png, 100, 100};
+    EXPECT_THROW(converter.Convert(dir / "bomb.png", lie, {}, dir / "out.png", TPictureFormat::Png),
+                 TBookError);
+    EXPECT_FALSE(fs::exists(dir / "out.png"));
+    fs::remove_all(dir);
+}
+
+TEST(PictureConverter, InspectReadsTheSizeFromEachHeader) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("paginor_inspect_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    {
+        TPictureConverter library;
+        DrawPicture(dir / "a.png", "png:", 31, 17, TLook::Drawing);
+        DrawPicture(dir / "a.jpg", "jpeg:", 33, 19, TLook::Photo);
+        DrawPicture(dir / "a.gif", "gif:", 35, 21, TLook::Drawing);
+        DrawPicture(dir / "a.bmp", "bmp:", 37, 23, TLook::Drawing);
+    }
+    struct {
+        const char* Name;
+        TPictureFormat Format;
+        uint32_t Width, Height;
+    } const cases[] = {{"a.png", TPictureFormat::Png, 31, 17},
+                       {"a.jpg", TPictureFormat::Jpeg, 33, 19},
+                       {"a.gif", TPictureFormat::Gif, 35, 21},
+                       {"a.bmp", TPictureFormat::Bmp, 37, 23}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TPictureInfo info = TPictureConverter::Inspect(dir / c.Name);
+        EXPECT_EQ(info.Format, c.Format);
+        EXPECT_EQ(info.Width, c.Width);
+        EXPECT_EQ(info.Height, c.Height);
+    }
+    fs::remove_all(dir);
+}
+
+TEST(PictureConverter, AllowListTakesTheUsualRulesAndNothingElse) {
+    auto split = [](const std::string& rule) {
+        std::vector<std::string> options;
+        std::istringstream in(rule);
+        for (std::string option; in >> option;)
+            options.push_back(option);
+        return options;
+    };
+    for (const char* rule :
+         {"-resize 160x128> -depth 8", "-resize 160x128> -quality 100 -depth 8",
+          "-thumbnail 64x64^ -gravity Center -extent 64x64", "-scale 50% -colors 16 +dither",
+          "-resize 120x120! -type Grayscale -strip", "-background #ff00ff -rotate 90",
+          "-resize 100x100 -colorspace gray -normalize"})
+        EXPECT_NO_THROW(TPictureConverter::CheckOptions(split(rule))) << rule;
+    for (const char* rule :
+         {"-write x.png", "-read x.png", "-fx u*2", "-draw circle", "-annotate 0 %[exif:*]",
+          "-define png:x=y", "-resize", "-depth x", "-gravity up", "-colors 1", "x.png", "+write x",
+          "-script x", "-resize 10x10 -set filename:x y"})
+        EXPECT_THROW(TPictureConverter::CheckOptions(split(rule)), TBookError) << rule;
+}
+
+} // namespace
