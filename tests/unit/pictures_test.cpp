@@ -238,6 +238,23 @@ TEST_F(PicturesTest, NoResizeKeepsTheSizeAndTheDefaultRuleShrinksOnly) {
     EXPECT_EQ(full.Height, 200u);
 }
 
+TEST_F(PicturesTest, LargeJpegsDecodedAtReducedScaleStillFillTheBox) {
+    DrawPicture(Pics / "big.jpg", "jpeg:", 1280, 960, TLook::Photo);
+    Config.ImageMode = 4;
+    Links({Pic("big.jpg"), u"[-thumbnail 50x50^ -gravity center -extent 50x50] " + Pic("big.jpg"),
+           u"[-resize 25%] " + Pic("big.jpg")});
+    Midlet.BookText = &Text;
+    Midlet.ConvertBookPictures();
+    const TReadBack box = ReadBack(Out("1.jpg")), square = ReadBack(Out("2.jpg")),
+                    quarter = ReadBack(Out("3.jpg"));
+    EXPECT_EQ(box.Width, 160u);
+    EXPECT_EQ(box.Height, 120u);
+    EXPECT_EQ(square.Width, 50u);
+    EXPECT_EQ(square.Height, 50u);
+    EXPECT_EQ(quarter.Width, 320u);
+    EXPECT_EQ(quarter.Height, 240u);
+}
+
 TEST_F(PicturesTest, NumbersFollowTheLinksAndModeTwoCandidatesShareTheirNumber) {
     DrawPicture(Pics / "photo.png", "png:", 300, 200, TLook::Photo);
     DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
