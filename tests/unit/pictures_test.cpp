@@ -293,6 +293,57 @@ TEST_F(PicturesTest, ModeTwoKeepsTheSmallerOfTheTwoConversions) {
     }
 }
 
+// The link strings of cfg.dat, read after the fixed fields that precede them.
+std::vector<std::u16string> CfgLinkStrings(const std::string& cfg, size_t count) {
+    size_t at = 0;
+    auto readInt = [&] {
+        const auto* p = reinterpret_cast<const unsigned char*>(cfg.data() + at);
+        at += 4;
+        return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) |
+                                    (uint32_t{p[2]} << 8) | p[3]);
+    };
+    for (int i = 0; i < 5; ++i)
+        readInt();
+    const int schemes = readInt();
+    for (int i = 0; i < 3 * schemes + 8; ++i)
+        readInt();
+    std::vector<std::u16string> links;
+    for (size_t n = 0; n < count; ++n) {
+        const int length = readInt();
+        std::u16string text;
+        for (int i = 0; i < length; ++i, at += 2)
+            text += static_cast<char16_t>((static_cast<unsigned char>(cfg[at]) << 8) |
+                                          static_cast<unsigned char>(cfg[at + 1]));
+        links.push_back(text);
+    }
+    return links;
+}
+
+TEST_F(PicturesTest, CfgDatCarriesTheArchiveNamesAndLeavesPictureLinksAlone) {
+    DrawPicture(Pics / "photo.jpg", "jpeg:", 300, 200, TLook::Photo);
+    DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
+    for (int mode : {0, 2}) {
+        SCOPED_TRACE(mode);
+        Config.ImageMode = mode;
+        Links({Pic("photo.jpg"), u"[-resize 30x30] " + Pic("drawing.png")});
+        Text.Links.push_back({u"i1.jpg", 0, 0, 0, 5, 'i'}); // a picture link names the archive
+        Text.FirstLinkId = 1;
+        Text.LastLinkId = 5;
+        Midlet.BookText = &Text;
+        Midlet.ConvertBookPictures();
+        Midlet.WriteSettings();
+        const auto links = CfgLinkStrings(FileBytes(Out("cfg.dat")), 5);
+        if (mode == 0)
+            EXPECT_EQ(links[3], u"I[-resize 30x30] " + Pic("drawing.png"));
+        else
+            EXPECT_EQ(links,
+                      (std::vector<std::u16string>{u"hexample.org/page", u"I1.jpg",
+                                                   u"hexample.org/page", u"I2.png", u"i1.jpg"}));
+    }
+    EXPECT_EQ(ReadBack(Out("1.jpg")).Format, "JPEG");
+    EXPECT_EQ(ReadBack(Out("2.png")).Width, 30u);
+}
+
 TEST_F(PicturesTest, ModeZeroAndUnknownModesLeaveTheRecordsAlone) {
     DrawPicture(Pics / "drawing.png", "png:", 40, 30, TLook::Drawing);
     for (int mode : {0, 5, -1}) {
