@@ -602,8 +602,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                 char linkId = linkAt(i);
                 int w = advance(c);
                 g.setColor(linkId != 0 ? linkInk : ink);
-                if (portrait) font.drawChar(g, c, textMargin + x, textMargin + y);
-                else font.drawChar(g, c, x, y);
+                // Loadable fonts draw through fill() in page coordinates.
+                if (font.turns()) font.drawChar(g, c, x, y);
+                else font.drawChar(g, c, textMargin + x, textMargin + y);
                 if (linkId != 0) {
                     fill(g, x, y + font.height - 1, w, linkId == activeId ? 2 : 1);
                     if (i == active) paintPointer(g, x, y);

@@ -6,6 +6,7 @@ import random
 import struct
 import subprocess
 import tempfile
+import unittest
 import zipfile
 
 SOURCE = os.environ["PAGINOR_SOURCE_DIR"]
@@ -163,3 +164,50 @@ class Workspace:
 
     def cleanup(self):
         self.dir.cleanup()
+
+
+def font_file(height, glyphs):
+    """The words of one loadable font: height, then 16 groups of (code, width,
+    columns); glyphs maps a character to its list of column words."""
+    words = [height]
+    for g in range(16):
+        group = []
+        for ch, columns in glyphs.items():
+            if ord(ch) & 15 == g:
+                group += [ord(ch), len(columns)] + list(columns)
+        words += [len(group)] + group
+    return struct.pack(">%dI" % len(words), *words)
+
+
+def png(width, height, rgb):
+    """A one-colour PNG picture."""
+    import sys
+    sys.path.insert(0, os.path.join(SOURCE, "reader", "tools"))
+    from make_pictures import png as draw
+    return draw(width, height, lambda x, y: ((rgb >> 16) & 255, (rgb >> 8) & 255, rgb & 255, 255))
+
+
+class ReaderCase(unittest.TestCase):
+    """A test that runs books in the midp-host, each in a temporary folder."""
+
+    def setUp(self):
+        self.ws = Workspace()
+        self.count = 0
+
+    def tearDown(self):
+        self.ws.cleanup()
+
+    def run_book(self, book, actions, size=None, rms=None):
+        """Runs the book; 'shot' in actions takes the next screenshot. Returns
+        (shots, standard output)."""
+        self.count += 1
+        jar = book.jar(self.ws.path("book%d.jar" % self.count))
+        paths, run_actions = [], []
+        for a in actions:
+            if a == "shot":
+                paths.append(self.ws.path("s%d_%d.ppm" % (self.count, len(paths))))
+                run_actions.append("shot:" + paths[-1])
+            else:
+                run_actions.append(a)
+        out = run_host(jar, run_actions, size=size, rms=rms).stdout
+        return [Shot(p) for p in paths], out

@@ -1,0 +1,105 @@
+"""The reader's features in the midp-host, each seen on the screen: splash,
+colour schemes, phone and loadable fonts, landscape, the password form,
+bookmarks and the saved reading position."""
+import unittest
+
+from readerkit import Book, ReaderCase, font_file
+
+WHITE, BLACK, BLUE, RED, YELLOW = 0xFFFFFF, 0x000000, 0x0000FF, 0xFF0000, 0xFFFF00
+M, N = chr(0xE000), chr(0xE001)
+FILLER = "\r\n".join("Filler line %d with a few words in it." % i for i in range(60))
+
+
+def linked(text, link_id):
+    """A link's text as the book files carry it: M c1 M c2 ... M cn M."""
+    return link_id + "".join(c + link_id for c in text)
+
+
+class ReaderFeatures(ReaderCase):
+    def test_splash_then_text_after_its_timeout(self):
+        (splash, page), _ = self.run_book(Book(FILLER, splash_timeout=1, texts={20: "Top line"}),
+                                         ["shot", "wait:1600", "shot"])
+        # The splash shows its two texts at the top and bottom, nothing between.
+        rows = splash.rows_with(BLACK)
+        self.assertTrue(rows and rows[0] < 30 and rows[-1] > splash.height - 30)
+        self.assertEqual(splash.count(BLACK, (0, 60, splash.width, 80)), 0)
+        self.assertGreater(page.count(BLACK, (0, 60, page.width, 80)), 50)
+
+    def test_colour_scheme_switch(self):
+        book = Book(FILLER, schemes=[(WHITE, BLACK, BLUE), (BLACK, YELLOW, RED)])
+        (first, second), out = self.run_book(book, ["key:fire", "shot", "key:5", "dump", "choose:5:1",
+                                                    "cmd:Ok", "shot"])
+        self.assertIn("Color map", out)
+        self.assertEqual(first.at(0, 0), WHITE)
+        self.assertEqual(second.at(0, 0), BLACK)
+        self.assertGreater(second.count(YELLOW), 500)
+        self.assertEqual(second.count(WHITE), 0)
+
+    def test_font_key_cycles_phone_fonts(self):
+        shots, _ = self.run_book(Book(FILLER), ["key:fire", "shot", "key:0", "shot", "key:0", "shot"])
+        self.assertNotEqual(shots[0].pixels, shots[1].pixels)
+        self.assertNotEqual(shots[1].pixels, shots[2].pixels)
+
+    # A loadable font of two glyphs: 'a' a solid 6x9 block, 'b' a hollow 5x9 box.
+    FONT = {"font0p0.dat": font_file(9, {"a": [0x1FF] * 6, "b": [0x1FF, 0x101, 0x101, 0x101, 0x1FF],
+                                         " ": [0, 0, 0]})}
+
+    def test_loadable_font_glyphs_are_drawn_from_their_columns(self):
+        book = Book("ab ab", font_count=1, extra_files=self.FONT)
+        (shot,), _ = self.run_book(book, ["key:fire", "shot"])
+        m = 3  # text margin
+        for y in range(9):
+            for x in range(6):
+                self.assertEqual(shot.at(m + x, m + y), BLACK, (x, y))
+            for x in range(5):
+                edge = x in (0, 4) or y in (0, 8)
+                self.assertEqual(shot.at(m + 6 + x, m + y), BLACK if edge else WHITE, (x, y))
+        self.assertEqual(shot.count(BLACK), 2 * (54 + 24))
+
+    def test_landscape_is_the_portrait_page_turned(self):
+        text = "ab ba aab bba " * 40
+        portrait, _ = self.run_book(Book(text, font_count=1, extra_files=self.FONT),
+                                    ["key:fire", "shot"], size="208x176")
+        landscape, _ = self.run_book(Book(text, font_count=1, portrait=False, extra_files=self.FONT),
+                                     ["key:fire", "shot"], size="176x208")
+        p, l = portrait[0], landscape[0]
+        self.assertGreater(p.count(BLACK), 1000)
+        for y in range(l.height):
+            for x in range(l.width):
+                self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
+
+    def test_password_form_rejects_a_wrong_code_and_opens_with_the_right_one(self):
+        rms = self.ws.path("rms")
+        book = Book(FILLER, password=4711, password_mode=1)
+        (opened,), out = self.run_book(book, ["key:fire", "dump", "type:1234", "cmd:Ok", "dump",
+                                              "type:4711", "cmd:Ok", "dump", "shot"], rms=rms)
+        screens = [s for s in out.split("screen: ") if s]
+        self.assertIn("Password protection", screens[0])
+        self.assertIn("Password protection", screens[1])
+        self.assertTrue(screens[2].startswith("Canvas"))
+        (plain,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"])
+        self.assertEqual(opened.pixels, plain.pixels)
+        # Mode 1 remembers the right code; mode 2 asks every time.
+        _, again = self.run_book(book, ["key:fire", "dump"], rms=rms)
+        self.assertIn("screen: Canvas", again)
+        book2 = Book(FILLER, password=4711, password_mode=2)
+        _, out2 = self.run_book(book2, ["key:fire", "type:4711", "cmd:Ok", "dump"], rms=self.ws.path("rms2"))
+        self.assertIn("screen: Canvas", out2)
+        _, out3 = self.run_book(book2, ["key:fire", "dump"], rms=self.ws.path("rms2"))
+        self.assertIn("Password protection", out3)
+
+    def test_bookmark_and_saved_position(self):
+        rms = self.ws.path("rms")
+        book = Book(FILLER)
+        shots, out = self.run_book(book, ["key:fire", "key:down", "key:down", "shot", "key:2", "dump", "key:fire",
+                                          "key:down", "key:down", "shot", "key:3", "select:0", "shot"], rms=rms)
+        marked, elsewhere, back = shots
+        self.assertIn("Bookmark saved", out)
+        self.assertNotEqual(marked.pixels, elsewhere.pixels)
+        self.assertEqual(marked.pixels, back.pixels)
+        (reopened,), _ = self.run_book(book, ["key:fire", "shot"], rms=rms)
+        self.assertEqual(reopened.pixels, marked.pixels)
+
+
+if __name__ == "__main__":
+    unittest.main()
