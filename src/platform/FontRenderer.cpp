@@ -67,6 +67,10 @@ TMonoBitmap::TMonoBitmap(int width, int height)
       Pixels(static_cast<size_t>(Width) * Height, 0) {}
 
 TFontMatch TFontRenderer::FindFont(const TFontDesc& font) {
+    // A private configuration, released with everything it found: the
+    // library's process-wide default would outlive the run.
+    TFcConfigPtr config(FcInitLoadConfigAndFonts());
+    if (!config) throw TBookError("Can't load the font configuration");
     TFcPatternPtr pattern(FcPatternCreate());
     if (!pattern) throw TBookError("Out of memory");
     const std::string name = ToUtf8(font.Name);
@@ -74,12 +78,12 @@ TFontMatch TFontRenderer::FindFont(const TFontDesc& font) {
     FcPatternAddInteger(pattern.get(), FC_WEIGHT, font.Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern.get(), FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
-    // The default configuration maps the names users know ("Arial", "Times
+    // The system configuration maps the names users know ("Arial", "Times
     // New Roman") onto installed metric-compatible families.
-    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcConfigSubstitute(config.get(), pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
-    TFcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+    TFcPatternPtr match(FcFontMatch(config.get(), pattern.get(), &result));
     if (!match) throw TBookError("No installed font matches " + name);
 
     TFontMatch found;

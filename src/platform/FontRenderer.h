@@ -31,11 +31,15 @@ struct TFtLibraryCloser {
 struct TFtFaceCloser {
     void operator()(FT_Face face) const { FT_Done_Face(face); }
 };
+struct TFcConfigCloser {
+    void operator()(FcConfig* config) const { FcConfigDestroy(config); }
+};
 struct TFcPatternCloser {
     void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
 };
 using TFtLibraryPtr = std::unique_ptr<FT_LibraryRec_, TFtLibraryCloser>;
 using TFtFacePtr = std::unique_ptr<FT_FaceRec_, TFtFaceCloser>;
+using TFcConfigPtr = std::unique_ptr<FcConfig, TFcConfigCloser>;
 using TFcPatternPtr = std::unique_ptr<FcPattern, TFcPatternCloser>;
 
 // A black-and-white image, one byte per pixel (1 ink, 0 background).

@@ -224,6 +224,20 @@ TEST_F(FontsTest, HelloColumnsRedrawTheWordPixelForPixel) {
     EXPECT_GT(ink, 40) << picture;
 }
 
+TEST_F(FontsTest, CellTallerThanThirtyTwoRowsKeepsItsTopRows) {
+    const TFontDesc font = Font("Liberation Sans", 26);
+    const TReferenceFont reference(font);
+    ASSERT_GT(reference.Height, 34);
+    const auto rows = reference.Draw(u"g");
+    ASSERT_TRUE(std::any_of(rows.begin() + 32, rows.end(), [](const auto& row) {
+        return std::count(row.begin(), row.end(), true);
+    })) << "the descender reaches below row 31";
+    Convert(u"g", font);
+    const auto words = ReadFont(Folder, 0);
+    EXPECT_EQ(words.at(0), uint32_t(reference.Height));
+    EXPECT_EQ(ParseFont(words).at(u'g'), reference.Columns(u"g"));
+}
+
 TEST_F(FontsTest, CharacterWithoutWidthIsStoredAfterABlank) {
     struct TCase {
         const char* font;
