@@ -13,6 +13,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPAGINOR_SANITIZE=ON
       -DPAGINOR_BENCH=OFF
 cmake --build build-asan --target paginor_tests -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
     build-asan/tests/paginor_tests --gtest_brief=1
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
