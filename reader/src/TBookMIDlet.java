@@ -167,6 +167,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private boolean splashTimeUp;
 
     public void run() {
+        if (scrollStep != 0) {
+            try {
+                do {
+                    Thread.sleep(20);
+                } while (scrollFrame());
+            } catch (InterruptedException e) {
+                stopScrolling();
+            }
+            return;
+        }
         if (splashTimeUp) {
             endSplash();
             return;
@@ -241,7 +251,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             for (int i = 0; i < schemes.length; i++) schemes[i] = in.readInt();
             textMargin = Math.max(0, Math.min(40, in.readInt()));
             imageMargin = Math.max(0, Math.min(40, in.readInt()));
-            in.readInt(); // smooth scroll: pages turn whole
+            smoothScroll = Math.max(0, Math.min(200, in.readInt()));
             splashTimeout = in.readInt();
             fontCount = Math.max(0, Math.min(3, in.readInt()));
             tocPosition = in.readInt();
@@ -583,35 +593,99 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
         if (background != null) background.drawCentred(g, 0, 0, width, height);
         if (!laidOut) layout();
-        int ink = schemes[scheme * 3 + 1];
-        int linkInk = schemes[scheme * 3 + 2];
+        if (scrollStep != 0) {
+            paintScrolled(g);
+            return;
+        }
         int active = activeLink >= 0 ? pageLinks[activeLink] : -1;
         char activeId = active >= 0 ? (pictureAt(active) != 0 ? charAt(active) : linkAt(active)) : 0;
-        for (int line = 0; line < lineCount; line++) {
-            int x = 0;
-            int y = lineTop[line];
-            int end = lineStart[line + 1];
-            for (int i = lineStart[line]; i < end; i++) {
-                char c = charAt(i);
-                char id = pictureAt(i);
-                if (id != 0) {
-                    paintPicture(g, i, y, id == activeId);
-                    continue;
-                }
-                if (c == '\n' || c == '\r' || isLinkId(c)) continue;
-                char linkId = linkAt(i);
-                int w = advance(c);
-                g.setColor(linkId != 0 ? linkInk : ink);
-                // Loadable fonts draw through fill() in page coordinates.
-                if (font.turns()) font.drawChar(g, c, x, y);
-                else font.drawChar(g, c, textMargin + x, textMargin + y);
-                if (linkId != 0) {
-                    fill(g, x, y + font.height - 1, w, linkId == activeId ? 2 : 1);
-                    if (i == active) paintPointer(g, x, y);
-                }
-                x += w;
+        for (int line = 0; line < lineCount; line++)
+            paintLine(g, lineStart[line], lineStart[line + 1], lineTop[line], active, activeId);
+    }
+
+    // Draws the characters from start to end as one line at height y of the page.
+    private void paintLine(Graphics g, int start, int end, int y, int active, char activeId) {
+        int ink = schemes[scheme * 3 + 1];
+        int linkInk = schemes[scheme * 3 + 2];
+        int x = 0;
+        for (int i = start; i < end; i++) {
+            char c = charAt(i);
+            char id = pictureAt(i);
+            if (id != 0) {
+                paintPicture(g, i, y, id == activeId);
+                continue;
             }
+            if (c == '\n' || c == '\r' || isLinkId(c)) continue;
+            char linkId = linkAt(i);
+            int w = advance(c);
+            g.setColor(linkId != 0 ? linkInk : ink);
+            // Loadable fonts draw through fill() in page coordinates.
+            if (font.turns()) font.drawChar(g, c, x, y);
+            else font.drawChar(g, c, textMargin + x, textMargin + y);
+            if (linkId != 0) {
+                fill(g, x, y + font.height - 1, w, linkId == activeId ? 2 : 1);
+                if (i == active) paintPointer(g, x, y);
+            }
+            x += w;
         }
+    }
+
+    // --- Smooth scrolling: a page turn slides the text by scrollStep pixels
+    // a frame, from scrollFrom drawn scrollOffset pixels up, until the new
+    // page stands where it belongs.
+    private int scrollStep;
+    private int scrollFrom;
+    private int scrollOffset;
+    private int scrollEnd;
+    private int smoothScroll;
+
+    private void paintScrolled(Graphics g) {
+        if (portrait) g.setClip(0, textMargin, screenWidth, pageHeight());
+        else g.setClip(textMargin, 0, pageHeight(), screenHeight);
+        int pos = scrollFrom;
+        int y = -scrollOffset;
+        int height = pageHeight();
+        while (y < height && pos < textLength) {
+            int h = lineHeight(pos);
+            int end = lineEnd(pos);
+            if (y + h > 0) paintLine(g, pos, end, y, -1, (char) 0);
+            y += h;
+            pos = end;
+        }
+        g.setClip(0, 0, screenWidth, screenHeight);
+    }
+
+    // Height in pixels of the lines from 'from' up to 'to'.
+    private int distance(int from, int to) {
+        int d = 0;
+        for (int p = from; p < to; p = lineEnd(p)) d += lineHeight(p);
+        return d;
+    }
+
+    // Turns to the page at pos, sliding when smooth scrolling is on.
+    private void turnTo(int pos) {
+        int old = top;
+        goTo(pos);
+        if (smoothScroll <= 0 || mode != READ || top == old) return;
+        boolean forward = top > old;
+        scrollFrom = forward ? old : top;
+        scrollEnd = forward ? distance(old, top) : 0;
+        scrollOffset = forward ? 0 : distance(top, old);
+        scrollStep = forward ? smoothScroll : -smoothScroll;
+        new Thread(this).start();
+    }
+
+    // One frame of the slide; false when it is over.
+    private synchronized boolean scrollFrame() {
+        if (scrollStep == 0) return false;
+        scrollOffset += scrollStep;
+        if (scrollStep > 0 ? scrollOffset >= scrollEnd : scrollOffset <= scrollEnd) scrollStep = 0;
+        canvas.repaint();
+        return scrollStep != 0;
+    }
+
+    private synchronized void stopScrolling() {
+        scrollStep = 0;
     }
 
     private void paintPicture(Graphics g, int pos, int y, boolean active) {
@@ -701,6 +775,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             showText();
             return;
         }
+        stopScrolling();
         screenWidth = canvas.getWidth();
         screenHeight = canvas.getHeight();
         if (!laidOut) layout();
@@ -748,11 +823,11 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     private void nextPage() {
-        if (next < textLength) goTo(next);
+        if (next < textLength) turnTo(next);
     }
 
     private void previousPage() {
-        if (top > 0) goTo(previousPage(top));
+        if (top > 0) turnTo(previousPage(top));
     }
 
     private void goTo(int pos) {

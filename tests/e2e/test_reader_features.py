@@ -1,6 +1,5 @@
 """The reader's features in the midp-host, each seen on the screen: splash,
-colour schemes, phone and loadable fonts, landscape, the password form,
-bookmarks and the saved reading position."""
+smooth scrolling, colour schemes, phone and loadable fonts, landscape."""
 import unittest
 
 from readerkit import Book, ReaderCase, font_file
@@ -35,6 +34,17 @@ class ReaderFeatures(ReaderCase):
         self.assertGreater(second.count(YELLOW), 500)
         self.assertEqual(second.count(WHITE), 0)
 
+    def test_smooth_scroll_slides_to_the_same_page(self):
+        (sliding, slid, back), _ = self.run_book(Book(FILLER, smooth_scroll=10),
+                                                 ["key:fire", "key:down", "shot", "wait:1500", "shot",
+                                                  "key:up", "wait:1500", "shot"])
+        (first, second), _ = self.run_book(Book(FILLER), ["key:fire", "shot", "key:down", "shot"])
+        self.assertEqual(slid.pixels, second.pixels)
+        self.assertEqual(back.pixels, first.pixels)
+        # Right after the key the text is on its way, neither page yet.
+        self.assertNotEqual(sliding.pixels, first.pixels)
+        self.assertNotEqual(sliding.pixels, second.pixels)
+
     def test_font_key_cycles_phone_fonts(self):
         shots, _ = self.run_book(Book(FILLER), ["key:fire", "shot", "key:0", "shot", "key:0", "shot"])
         self.assertNotEqual(shots[0].pixels, shots[1].pixels)
@@ -67,38 +77,6 @@ class ReaderFeatures(ReaderCase):
         for y in range(l.height):
             for x in range(l.width):
                 self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
-
-    def test_password_form_rejects_a_wrong_code_and_opens_with_the_right_one(self):
-        rms = self.ws.path("rms")
-        book = Book(FILLER, password=4711, password_mode=1)
-        (opened,), out = self.run_book(book, ["key:fire", "dump", "type:1234", "cmd:Ok", "dump",
-                                              "type:4711", "cmd:Ok", "dump", "shot"], rms=rms)
-        screens = [s for s in out.split("screen: ") if s]
-        self.assertIn("Password protection", screens[0])
-        self.assertIn("Password protection", screens[1])
-        self.assertTrue(screens[2].startswith("Canvas"))
-        (plain,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"])
-        self.assertEqual(opened.pixels, plain.pixels)
-        # Mode 1 remembers the right code; mode 2 asks every time.
-        _, again = self.run_book(book, ["key:fire", "dump"], rms=rms)
-        self.assertIn("screen: Canvas", again)
-        book2 = Book(FILLER, password=4711, password_mode=2)
-        _, out2 = self.run_book(book2, ["key:fire", "type:4711", "cmd:Ok", "dump"], rms=self.ws.path("rms2"))
-        self.assertIn("screen: Canvas", out2)
-        _, out3 = self.run_book(book2, ["key:fire", "dump"], rms=self.ws.path("rms2"))
-        self.assertIn("Password protection", out3)
-
-    def test_bookmark_and_saved_position(self):
-        rms = self.ws.path("rms")
-        book = Book(FILLER)
-        shots, out = self.run_book(book, ["key:fire", "key:down", "key:down", "shot", "key:2", "dump", "key:fire",
-                                          "key:down", "key:down", "shot", "key:3", "select:0", "shot"], rms=rms)
-        marked, elsewhere, back = shots
-        self.assertIn("Bookmark saved", out)
-        self.assertNotEqual(marked.pixels, elsewhere.pixels)
-        self.assertEqual(marked.pixels, back.pixels)
-        (reopened,), _ = self.run_book(book, ["key:fire", "shot"], rms=rms)
-        self.assertEqual(reopened.pixels, marked.pixels)
 
 
 if __name__ == "__main__":
