@@ -27,6 +27,7 @@ protected:
     TBookConfig Read(const std::string& bytes) {
         const auto path = Dir / "book.cfg";
         WriteBytes(path, bytes);
+        SetLogThreshold(0); // as at program start: the load itself is not logged
         TBookConfig config;
         config.ReadConfig(FromPath(path));
         return config;
