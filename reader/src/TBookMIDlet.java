@@ -462,7 +462,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         char id = pictureAt(pos);
         if (id != 0) {
             TImage p = picture(id);
-            if (p != null && portrait) return Math.min(pageHeight(), p.height + 2 * imageMargin);
+            if (p != null && upright()) return Math.min(pageHeight(), p.height + 2 * imageMargin);
         }
         return Math.max(1, font.height + lineSpacing);
     }
@@ -568,9 +568,19 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // --- Drawing -------------------------------------------------------------
 
+    // Whether the page is drawn without turning: portrait, or landscape
+    // through an off-screen image that MIDP 2.0 turns (phone fonts draw
+    // upright only).
+    private boolean upright() {
+        return portrait || !font.turns();
+    }
+
+    // The off-screen page of turned phone fonts.
+    private javax.microedition.lcdui.Image turnedPage;
+
     // Fills a rectangle given in page coordinates.
     void fill(Graphics g, int x, int y, int w, int h) {
-        if (portrait) g.fillRect(textMargin + x, textMargin + y, w, h);
+        if (upright()) g.fillRect(textMargin + x, textMargin + y, w, h);
         else g.fillRect(screenWidth - textMargin - y - h, textMargin + x, h, w);
     }
 
@@ -593,6 +603,22 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
         if (background != null) background.drawCentred(g, 0, 0, width, height);
         if (!laidOut) layout();
+        if (!portrait && !font.turns()) {
+            // Landscape with a phone font (MIDP 2.0 only): draw the page
+            // upright off screen, then turn it onto the screen.
+            if (turnedPage == null || turnedPage.getWidth() != height || turnedPage.getHeight() != width)
+                turnedPage = javax.microedition.lcdui.Image.createImage(height, width);
+            Graphics page = turnedPage.getGraphics();
+            page.setColor(back);
+            page.fillRect(0, 0, height, width);
+            paintPage(page);
+            TBookN2Canvas.drawTurned(g, turnedPage);
+            return;
+        }
+        paintPage(g);
+    }
+
+    private void paintPage(Graphics g) {
         if (scrollStep != 0) {
             paintScrolled(g);
             return;
@@ -640,7 +666,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private int smoothScroll;
 
     private void paintScrolled(Graphics g) {
-        if (portrait) g.setClip(0, textMargin, screenWidth, pageHeight());
+        if (upright()) g.setClip(0, textMargin, 4096, pageHeight());
         else g.setClip(textMargin, 0, pageHeight(), screenHeight);
         int pos = scrollFrom;
         int y = -scrollOffset;
@@ -652,7 +678,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             y += h;
             pos = end;
         }
-        g.setClip(0, 0, screenWidth, screenHeight);
+        g.setClip(0, 0, 4096, 4096);
     }
 
     // Height in pixels of the lines from 'from' up to 'to'.
@@ -691,10 +717,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private void paintPicture(Graphics g, int pos, int y, boolean active) {
         TImage p = picture(charAt(pos));
         int h = lineHeight(pos);
-        if (p != null && portrait) {
+        if (p != null && upright()) {
             p.drawCentred(g, textMargin, textMargin + y + imageMargin, pageWidth(), h - 2 * imageMargin);
         }
-        if (active || p == null || !portrait) {
+        if (active || p == null || !upright()) {
             // A frame marks the active picture, and stands for one that cannot be shown here.
             g.setColor(schemes[scheme * 3 + 2]);
             int w = pageWidth();
@@ -706,9 +732,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     private void paintPointer(Graphics g, int x, int y) {
-        TImage p = portrait ? pointerPortrait : pointerLandscape;
+        TImage p = upright() ? pointerPortrait : pointerLandscape;
         if (p == null) return;
-        if (portrait) {
+        if (upright()) {
             int left = Math.max(0, textMargin + x - p.width);
             g.drawImage(p.image, left, textMargin + y + (font.height - p.height) / 2, Graphics.TOP | Graphics.LEFT);
         } else {
@@ -760,7 +786,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
         fontType = type;
         font = (TFont) f;
-        if (!font.turns()) portrait = true;
+        if (!font.turns() && !midp2) portrait = true;
         laidOut = false;
     }
 
@@ -986,8 +1012,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         charSpacing = ((ChoiceGroup) displayForm.get(3)).getSelectedIndex() - 1;
         scheme = Math.max(0, ((ChoiceGroup) displayForm.get(5)).getSelectedIndex());
         selectFont(((ChoiceGroup) displayForm.get(4)).getSelectedIndex());
-        // Turned text needs a font the reader draws itself.
-        portrait = wantPortrait || !font.turns();
+        // Turned text needs a font the reader draws itself, or MIDP 2.0.
+        portrait = wantPortrait || (!font.turns() && !midp2);
     }
 
     private void showInfo(int title, String body) {

@@ -34,6 +34,19 @@ class ReaderFeatures(ReaderCase):
         self.assertGreater(second.count(YELLOW), 500)
         self.assertEqual(second.count(WHITE), 0)
 
+    def test_landscape_with_phone_fonts_on_midp2(self):
+        (portrait,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"], size="208x176", midp2=True)
+        (landscape,), _ = self.run_book(Book(FILLER, portrait=False), ["key:fire", "shot"], size="176x208",
+                                        midp2=True)
+        (midp1,), _ = self.run_book(Book(FILLER, portrait=False), ["key:fire", "shot"], size="176x208")
+        p, l = portrait, landscape
+        self.assertGreater(p.count(BLACK), 1000)
+        for y in range(l.height):
+            for x in range(l.width):
+                self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
+        # A MIDP 1.0 phone cannot turn phone fonts: the page stays upright.
+        self.assertNotEqual(midp1.pixels, landscape.pixels)
+
     def test_smooth_scroll_slides_to_the_same_page(self):
         (sliding, slid, back), _ = self.run_book(Book(FILLER, smooth_scroll=10),
                                                  ["key:fire", "key:down", "shot", "wait:1500", "shot",

@@ -53,6 +53,13 @@ class ReaderLinks(ReaderCase):
         self.assertEqual(page.count(RED), 0)
         self.assertEqual(full.count(RED), 50 * 20)
 
+    def test_services_go_to_the_phone_on_midp2(self):
+        text = "Visit " + linked("our site", M) + " or " + linked("call", N) + "."
+        _, out = self.run_book(Book(text, links=["hexample.org", "p+100200300"]),
+                               ["key:fire", "key:right", "key:fire", "key:right", "key:fire"], midp2=True)
+        self.assertIn("platform request: http://example.org", out)
+        self.assertIn("platform request: tel:+100200300", out)
+
     def test_services_the_phone_lacks_are_explained(self):
         text = "Visit " + linked("our site", M) + "."
         _, out = self.run_book(Book(text, links=["hexample.org"]), ["key:fire", "key:right", "key:fire", "dump"])

@@ -45,4 +45,9 @@ public class Graphics {
     public native void drawChar(char character, int x, int y, int anchor);
     public native void drawChars(char[] data, int offset, int length, int x, int y, int anchor);
     public native void drawImage(Image img, int x, int y, int anchor);
+
+    // MIDP 2.0 only: call it from a class that is loaded only after a
+    // run-time check found MIDP 2.0 (the class checker enforces this).
+    public native void drawRegion(Image src, int x_src, int y_src, int width, int height, int transform,
+                                  int x_dest, int y_dest, int anchor);
 }

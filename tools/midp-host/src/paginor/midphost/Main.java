@@ -23,7 +23,7 @@ import javax.microedition.rms.RecordStore;
  */
 public final class Main {
     static final String USAGE = String.join("\n",
-        "usage: midp-host [--size WxH] [--rms DIR] JAR [ACTION...]",
+        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] JAR [ACTION...]",
         "Runs the midlet of JAR headless and performs the actions in order:",
         "  key:NAME    press a key: up down left right fire soft1 soft2 0..9 star pound,",
         "              or a key code in decimal",
@@ -35,11 +35,29 @@ public final class Main {
         "  type:TEXT   type TEXT into the current text box or first text field",
         "  dump        print the current screen as text",
         "Options: --size sets the screen (default 176x208); --rms keeps the record",
-        "stores in DIR (default: a temporary folder removed at the end).",
+        "stores in DIR (default: a temporary folder removed at the end); --midp2",
+        "offers the midlet the MIDP 2.0 parts the host has (full screen, turned",
+        "images, platform requests), which a MIDP 1.0 phone lacks.",
         "Exit status: 0 done, 2 bad arguments, 3 the midlet failed, 4 an action",
         "could not be performed.");
 
     private static final Display.Host host = Display.host;
+    private static boolean midp2;
+
+    /** Loads the midlet's classes from its JAR; hides the MIDP 2.0 classes
+     *  unless --midp2 asks for them, so a probe for them fails as on a
+     *  MIDP 1.0 phone. */
+    static final class MidletLoader extends URLClassLoader {
+        MidletLoader(URL jar) {
+            super(new URL[] {jar}, Main.class.getClassLoader());
+        }
+
+        @Override
+        protected Class<?> loadClass(String name, boolean resolve) throws ClassNotFoundException {
+            if (!midp2 && name.startsWith("javax.microedition.lcdui.game.")) throw new ClassNotFoundException(name);
+            return super.loadClass(name, resolve);
+        }
+    }
 
     public static void main(String[] args) {
         System.setProperty("java.awt.headless", "true");
@@ -75,6 +93,10 @@ public final class Main {
         File rms = null;
         while (i < args.length && args[i].startsWith("--")) {
             String opt = args[i++];
+            if (opt.equals("--midp2")) {
+                midp2 = true;
+                continue;
+            }
             if (i >= args.length) throw new UsageError("missing value for " + opt);
             String value = args[i++];
             if (opt.equals("--size")) {
@@ -130,7 +152,7 @@ public final class Main {
             if (parts.length < 3) throw new UsageError("bad MIDlet-1: " + entry);
             mainClass = parts[2].trim();
         }
-        ClassLoader loader = new URLClassLoader(new URL[] {jar.toURI().toURL()}, Main.class.getClassLoader());
+        ClassLoader loader = new MidletLoader(jar.toURI().toURL());
         Image.resources = loader;
         MIDlet midlet = (MIDlet) Class.forName(mainClass, true, loader).getDeclaredConstructor().newInstance();
         MIDlet.start(midlet);

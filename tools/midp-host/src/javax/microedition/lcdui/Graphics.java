@@ -116,6 +116,30 @@ public class Graphics {
         g.drawImage(img.pixels, x + tx - ax, y + ty - ay, null);
     }
 
+    /** MIDP 2.0: draws a region of an image turned or mirrored (Sprite.TRANS_*). */
+    public void drawRegion(Image src, int xs, int ys, int w, int h, int transform, int xd, int yd, int anchor) {
+        java.awt.image.BufferedImage part = src.pixels.getSubimage(xs, ys, w, h);
+        boolean swap = transform >= 4;
+        int tw = swap ? h : w, th = swap ? w : h;
+        java.awt.geom.AffineTransform t = new java.awt.geom.AffineTransform();
+        switch (transform) {
+            case 0: break;                                                  // none
+            case 1: t.translate(0, h); t.scale(1, -1); break;               // mirror, rotate 180
+            case 2: t.translate(w, 0); t.scale(-1, 1); break;               // mirror
+            case 3: t.translate(w, h); t.rotate(Math.PI); break;            // rotate 180
+            case 4: t = new java.awt.geom.AffineTransform(0, 1, 1, 0, 0, 0); break;    // mirror, rotate 270
+            case 5: t = new java.awt.geom.AffineTransform(0, 1, -1, 0, h, 0); break;  // rotate 90
+            case 6: t = new java.awt.geom.AffineTransform(0, -1, 1, 0, 0, w); break;  // rotate 270
+            case 7: t = new java.awt.geom.AffineTransform(0, -1, -1, 0, h, w); break; // mirror, rotate 90
+            default: throw new IllegalArgumentException("transform " + transform);
+        }
+        int ax = anchorX(anchor, tw);
+        int ay = (anchor & VCENTER) != 0 ? th / 2 : (anchor & BOTTOM) != 0 ? th : 0;
+        java.awt.geom.AffineTransform place = java.awt.geom.AffineTransform.getTranslateInstance(xd + tx - ax, yd + ty - ay);
+        place.concatenate(t);
+        g.drawImage(part, place, null);
+    }
+
     private static int anchorX(int anchor, int width) {
         if ((anchor & HCENTER) != 0) return width / 2;
         if ((anchor & RIGHT) != 0) return width;

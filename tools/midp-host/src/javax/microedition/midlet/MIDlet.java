@@ -29,8 +29,10 @@ public abstract class MIDlet {
 
     public final void resumeRequest() {}
 
+    /** MIDP 2.0: the host records the address and reports it. */
     public final boolean platformRequest(String url) {
         requests.add(url);
+        System.out.println("platform request: " + url);
         return false;
     }
 
