@@ -43,7 +43,7 @@ std::string GenerateBook(size_t targetSize) {
     return book + pictures + "</FictionBook>\n";
 }
 
-void ImportFiveMegabyteBook(benchmark::State& state) {
+void Fb2ImportFiveMegabyteBook(benchmark::State& state) {
     std::string folder = (fs::temp_directory_path() / "paginor-fb2-bench-XXXXXX").string();
     if (!mkdtemp(folder.data())) {
         state.SkipWithError("can't create a temporary folder");
@@ -61,6 +61,6 @@ void ImportFiveMegabyteBook(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
     fs::remove_all(folder);
 }
-BENCHMARK(ImportFiveMegabyteBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fb2ImportFiveMegabyteBook)->Unit(benchmark::kMillisecond);
 
 } // namespace
