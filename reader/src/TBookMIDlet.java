@@ -19,6 +19,7 @@ import javax.microedition.lcdui.Font;
 import javax.microedition.lcdui.Form;
 import javax.microedition.lcdui.Graphics;
 import javax.microedition.lcdui.List;
+import javax.microedition.lcdui.TextBox;
 import javax.microedition.lcdui.TextField;
 import javax.microedition.midlet.MIDlet;
 import javax.microedition.rms.RecordStore;
@@ -31,14 +32,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // Interface texts used when cfg.dat does not carry them: line feed,
     // index, tab, text.
-    private static final String DEFAULT_TEXTS = "\n0\t1: Navigator\n1\t2: Add bookmark\n2\t3: Open bookmark"
+    private static final String DEFAULT_TEXTS = "\n0\t1: Navigator\n1\t2: Add bookmark\n2\t3: Open bookmark\n3\t4: Find"
         + "\n4\t5: Display\n8\tBook details\n9\tHelp\n10\tAbout\n11\tExit\n20\tLectoria 5.0.8"
         + "\n21\torvantis.example\n50\tMenu\n52\tGo to link\n53\tMake a call\n54\tSend SMS\n200\tDisplay setup\n201\tRotate\n202\tWord wrap"
         + "\n203\tLine spacing\n204\t-1\n205\t0\n206\t+1\n207\tChar spacing\n208\t-1\n209\t0\n210\t+1"
         + "\n211\tFont type 0..\n212\tColor map\n300\tNavigator\n302\tContents\n303\tFirst page"
-        + "\n304\tLast page\n305\tPosition (%)\n600\tBookmarks\n602\tBookmark\n603\tBookmark saved"
+        + "\n304\tLast page\n305\tPosition (%)\n500\tSearch\n501\tFind Text"
+        + "\n502\tSearch options\n503\tFrom start of book\n504\tMatch case\n507\tNot Found\n600\tBookmarks\n602\tBookmark\n603\tBookmark saved"
         + "\n700\tHelp form\n701\t*, Dial, Left softkey, Select:\n702\tMenu\n703\t1:\n704\tNavigator"
-        + "\n705\t2:\n706\tSave bookmark\n707\t3:\n708\tBookmarks\n711\t5:\n712\tDisplay\n721\t0:"
+        + "\n705\t2:\n706\tSave bookmark\n707\t3:\n708\tBookmarks\n709\t4:\n710\tSearch\n711\t5:"
+        + "\n712\tDisplay\n719\t9:\n720\tSearch next\n721\t0:"
         + "\n722\tFont\n723\t#, Down, Right\n724\tNext page\n725\tUp, Left:\n726\tPrevious page"
         + "\n800\tInformation\n801\tBook details: \n808\tBook maker:\n813\tmy test book"
         + "\n814\tPaginor 5.0.8\n900\tAbout\n901\tVersion\n902\tAuthor\n903\torvantis\n904\tWWW"
@@ -822,6 +825,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } else if (keyCode == Canvas.KEY_NUM3) {
             showBookmarks();
             return;
+        } else if (keyCode == Canvas.KEY_NUM4) {
+            showSearch();
+            return;
+        } else if (keyCode == Canvas.KEY_NUM9) {
+            search(top + 1);
+            return;
         } else if (keyCode == Canvas.KEY_NUM5) {
             showDisplayForm();
             return;
@@ -924,7 +933,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // --- Menus and forms -----------------------------------------------------
 
-    private static final int[] MENU_ITEMS = {0, 1, 2, 4, 8, 9, 10, 11};
+    private static final int[] MENU_ITEMS = {0, 1, 2, 3, 4, 8, 9, 10, 11};
 
     private void showMenu() {
         if (menu == null) {
@@ -942,6 +951,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         navigator.append(text(302), null);
         navigator.append(text(303), null);
         navigator.append(text(304), null);
+        navigator.append(text(305), null);
         String custom = text(306);
         if (custom.length() > 0) navigator.append(custom, null);
         navigator.addCommand(cancelCommand);
@@ -1026,9 +1036,58 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     private String help() {
         StringBuffer b = new StringBuffer();
-        int[] lines = {701, 702, 703, 704, 705, 706, 707, 708, 711, 712, 721, 722, 723, 724, 725, 726};
+        int[] lines = {701, 702, 703, 704, 705, 706, 707, 708, 709, 710, 711, 712, 719, 720, 721, 722, 723, 724,
+                       725, 726};
         for (int i = 0; i < lines.length; i += 2) b.append(text(lines[i])).append(' ').append(text(lines[i + 1])).append('\n');
         return b.toString();
+    }
+
+    // --- Search ----------------------------------------------------------------
+
+    private Form searchForm;
+    private TextBox positionBox;
+    private String query = "";
+    private boolean matchCase;
+
+    private void showSearch() {
+        searchForm = new Form(text(500));
+        searchForm.append(new TextField(text(501), query, 64, TextField.ANY));
+        searchForm.append(new ChoiceGroup(text(502), Choice.MULTIPLE, new String[] {text(503), text(504)}, null));
+        if (matchCase) ((ChoiceGroup) searchForm.get(1)).setSelectedIndex(1, true);
+        searchForm.addCommand(okCommand);
+        searchForm.addCommand(cancelCommand);
+        searchForm.setCommandListener(this);
+        display.setCurrent(searchForm);
+    }
+
+    private char fold(char c) {
+        return matchCase ? c : Character.toLowerCase(c);
+    }
+
+    // Finds the query from pos on and turns to it; link id characters inside
+    // the text are skipped, so a linked word is found too.
+    private void search(int pos) {
+        showText();
+        if (query.length() == 0) return;
+        char first = fold(query.charAt(0));
+        for (int i = Math.max(0, pos); i < textLength; i++) {
+            if (fold(charAt(i)) != first) continue;
+            int j = i + 1;
+            int k = 1;
+            while (k < query.length() && j < textLength) {
+                char c = charAt(j++);
+                if (isLinkId(c)) continue;
+                if (fold(c) != fold(query.charAt(k))) break;
+                k++;
+            }
+            // A match in a link's text starts the page at the link.
+            int start = linkAt(i) != 0 ? i - 1 : i;
+            if (k == query.length() && start >= pos) {
+                goTo(start);
+                return;
+            }
+        }
+        message(text(500), text(507));
     }
 
     private void askPassword() {
@@ -1076,6 +1135,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (item == 0) showNavigator();
             else if (item == 1) addBookmark();
             else if (item == 2) showBookmarks();
+            else if (item == 3) showSearch();
             else if (item == 4) showDisplayForm();
             else if (item == 8) showInfo(800, text(801) + text(813) + "\n" + text(808) + " " + text(814));
             else if (item == 9) showInfo(700, help());
@@ -1087,13 +1147,34 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (item == 0) goTo(contents());
             else if (item == 1) goTo(0);
             else if (item == 2) goTo(previousPage(textLength));
-            else {
+            else if (item == 3) {
+                positionBox = new TextBox(text(305), "", 3, TextField.NUMERIC);
+                positionBox.addCommand(okCommand);
+                positionBox.addCommand(cancelCommand);
+                positionBox.setCommandListener(this);
+                display.setCurrent(positionBox);
+                return;
+            } else {
                 showText();
                 String target = text(307);
                 if (target.length() > 0) request(target, text(306));
                 return;
             }
             showText();
+        } else if (d == positionBox) {
+            try {
+                int percent = Math.max(0, Math.min(100, Integer.parseInt(positionBox.getString())));
+                goTo(percent >= 100 ? previousPage(textLength) : (int) ((long) textLength * percent / 100));
+            } catch (RuntimeException e) {
+                // no number: stay
+            }
+            showText();
+        } else if (d == searchForm) {
+            query = ((TextField) searchForm.get(0)).getString();
+            boolean[] options = new boolean[2];
+            ((ChoiceGroup) searchForm.get(1)).getSelectedFlags(options);
+            matchCase = options[1];
+            search(options[0] ? 0 : top);
         } else if (d == bookmarkList) {
             int i = bookmarkList.getSelectedIndex();
             if (i >= 0) goTo(((Integer) bookmarks.elementAt(i)).intValue());

@@ -48,5 +48,37 @@ class ReaderState(ReaderCase):
         self.assertEqual(reopened.pixels, marked.pixels)
 
 
+    def test_search_finds_the_text_and_the_next_one(self):
+        one = "The first needle is here.\r\n" + FILLER + "\r\n"
+        two = "A second " + linked("Needle", M) + " in a link.\r\n" + FILLER
+        text = FILLER + "\r\n" + one + two
+        book = Book(text, links=["l0"])
+        (found, found_next), out = self.run_book(
+            book, ["key:fire", "key:4", "type:needle", "cmd:Ok", "shot", "key:9", "shot", "key:9", "dump",
+                   "key:fire", "key:4", "type:haystack", "cmd:Ok", "dump"])
+        (expected,), _ = self.run_book(Book(one[one.index("needle"):] + two, links=["l0"]),
+                                       ["key:fire", "shot"])
+        self.assertEqual(found.pixels, expected.pixels)
+        second = two.index(M)
+        (expected_next,), _ = self.run_book(Book(two[second:], links=["l0"]), ["key:fire", "shot"])
+        self.assertEqual(found_next.pixels, expected_next.pixels)
+        # No third needle, and no haystack at all.
+        self.assertEqual(out.count("Not Found"), 2)
+
+    def test_position_in_percent(self):
+        (shot,), _ = self.run_book(Book(FILLER), ["key:fire", "key:1", "select:3", "type:50", "cmd:Ok", "shot"])
+        middle = (len(FILLER) + 1) * 50 // 100
+        (expected,), _ = self.run_book(Book(FILLER[middle:]), ["key:fire", "shot"])
+        self.assertEqual(shot.pixels, expected.pixels)
+
+    def test_interface_texts_from_the_book_with_english_for_the_rest(self):
+        _, out = self.run_book(Book(FILLER, texts={0: "1: Navigateur", 50: "Menu principal"}),
+                               ["key:fire", "key:star", "dump"])
+        self.assertIn("Menu principal", out)
+        self.assertIn("1: Navigateur", out)
+        self.assertIn("2: Add bookmark", out)
+        self.assertIn("Exit", out)
+
+
 if __name__ == "__main__":
     unittest.main()
