@@ -43,10 +43,21 @@ std::string AttributeValue(const xmlAttr* attribute) {
     return value;
 }
 
-std::string TrimMessage(std::string message) {
-    while (!message.empty() && static_cast<unsigned char>(message.back()) <= ' ')
-        message.pop_back();
-    return message;
+// libxml2's messages end in a line break and some span two lines ("Bytes:
+// 0x93 ..."); the program's messages are one line.
+std::string TrimMessage(std::string_view message) {
+    std::string line;
+    bool blank = false;
+    for (char c : message) {
+        if (static_cast<unsigned char>(c) <= ' ') {
+            blank = !line.empty();
+            continue;
+        }
+        if (blank) line += ' ';
+        blank = false;
+        line += c;
+    }
+    return line;
 }
 
 // What the parser reported while it ran; kept in the parser context's
@@ -63,20 +74,45 @@ TParseState& StateOf(void* context) {
     return *static_cast<TParseState*>(static_cast<xmlParserCtxt*>(context)->_private);
 }
 
+void Record(TParseState& state, const xmlError* error) {
+    if (!error || error->level < XML_ERR_ERROR || error->domain == XML_FROM_NAMESPACE) return;
+    if (!state.FirstError.empty()) return;
+    state.FirstError = error->message ? TrimMessage(error->message) : "";
+    if (state.FirstError.empty()) state.FirstError = "not well-formed";
+    state.FirstErrorLine = error->line;
+    state.FirstErrorCode = error->code;
+}
+
 // Keeps the first error that makes the document unusable: every fatal one,
 // and errors such as a reference to an entity that is declared nowhere the
 // parser may look (its text would be lost). Namespace errors (an undeclared
 // prefix) leave the names as written and are tolerated.
 void RecordError(void* context, xmlErrorPtr error) {
-    TParseState& state = StateOf(context);
-    if (!error || error->level < XML_ERR_ERROR || error->domain == XML_FROM_NAMESPACE) return;
-    if (state.FirstError.empty()) {
-        state.FirstError = error->message ? TrimMessage(error->message) : "";
-        if (state.FirstError.empty()) state.FirstError = "not well-formed";
-        state.FirstErrorLine = error->line;
-        state.FirstErrorCode = error->code;
-    }
+    Record(StateOf(context), error);
 }
+
+// Errors libxml2 raises without a parser context (bytes that the declared
+// encoding cannot convert) would go to standard error; they are kept too.
+void RecordContextlessError(void* state, xmlErrorPtr error) {
+    Record(*static_cast<TParseState*>(state), error);
+}
+
+// Routes libxml2's context-less errors to the parse state while one parse
+// runs, and restores the previous handler afterwards.
+class TContextlessErrors {
+public:
+    explicit TContextlessErrors(TParseState& state)
+        : Handler(xmlStructuredError), HandlerContext(xmlStructuredErrorContext) {
+        xmlSetStructuredErrorFunc(&state, RecordContextlessError);
+    }
+    ~TContextlessErrors() { xmlSetStructuredErrorFunc(HandlerContext, Handler); }
+    TContextlessErrors(const TContextlessErrors&) = delete;
+    TContextlessErrors& operator=(const TContextlessErrors&) = delete;
+
+private:
+    xmlStructuredErrorFunc Handler;
+    void* HandlerContext;
+};
 
 // External entities are never read: the first reference to one stops the
 // parser and fails the document.
@@ -254,7 +290,10 @@ TXmlDocument TXmlDocument::Parse(std::string_view bytes, const TXmlParseOptions&
     sax->resolveEntity = ResolveNothing;
     sax->externalSubset = nullptr;
 
-    xmlParseDocument(context.get());
+    {
+        TContextlessErrors contextless(state);
+        xmlParseDocument(context.get());
+    }
     TXmlDocument document(context->myDoc);
     context->myDoc = nullptr;
 
@@ -264,6 +303,7 @@ TXmlDocument TXmlDocument::Parse(std::string_view bytes, const TXmlParseOptions&
     if (!context->wellFormed || !state.FirstError.empty() || !document.Doc || !document.Root()) {
         std::string message = state.FirstError;
         int line = state.FirstErrorLine;
+        if (line <= 0 && context->input) line = context->input->line;
         if (message.empty()) {
             const xmlError* last = xmlCtxtGetLastError(context.get());
             message = last && last->message ? TrimMessage(last->message) : "not well-formed";
