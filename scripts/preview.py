@@ -49,9 +49,9 @@ def main():
         if not args.password:
             sys.exit("preview: the book asks for a password; give it with --password")
         unlock = ["type:" + args.password, "cmd:Ok"]
-    actions = [shot("start.png"), "key:fire"] + unlock + [shot("page1.png"), "key:down", shot("page2.png"),
-                                                          "key:down", shot("page3.png"), "key:1", "select:0",
-                                                          shot("contents.png")]
+    actions = [shot("start.png"), "key:fire"] + unlock + [shot("page1.png"), "key:down", "idle", shot("page2.png"),
+                                                          "key:down", "idle", shot("page3.png"), "key:1",
+                                                          "select:0", "idle", shot("contents.png")]
     host(args, args.jar, actions)
     for name in ("start.png", "page1.png", "page2.png", "page3.png", "contents.png"):
         print(os.path.join(out, name))

@@ -35,7 +35,7 @@ class Preview(unittest.TestCase):
     def test_screens_of_a_book(self):
         toc = M + "".join(c + M for c in "Chapter") + "\n"
         text = toc + "\r\n".join("Line %d of a previewed book, long enough to wrap." % i for i in range(80))
-        proc, out = self.preview(Book(text, links=["l%d" % len(toc)]))
+        proc, out = self.preview(Book(text, links=["l%d" % len(toc)], smooth_scroll=20))
         self.assertEqual(proc.returncode, 0, proc.stderr)
         shots = {n: self.read(out, n) for n in NAMES}
         for name, data in shots.items():

@@ -29,6 +29,7 @@ public final class Main {
         "              or a key code in decimal",
         "  shot:FILE   save the screen as PNG (PPM when FILE ends in .ppm)",
         "  wait:MS     let MS milliseconds pass (splash screens, timers)",
+        "  idle        wait until the screen stops changing (sliding pages)",
         "  cmd:LABEL   fire the command of that label on the current screen",
         "  select:N    select element N of the current list or choice group",
         "  choose:I:N  choose element N of the choice group that is form item I",
@@ -183,6 +184,20 @@ public final class Main {
                 while (System.currentTimeMillis() < until) {
                     settle();
                     Thread.sleep(10);
+                }
+                break;
+            case "idle":
+                // Until the midlet has asked for no repaint for 150 ms (an
+                // animation is over), at most ten seconds.
+                long deadline = System.currentTimeMillis() + 10000;
+                long quiet = System.currentTimeMillis();
+                while (System.currentTimeMillis() - quiet < 150 && System.currentTimeMillis() < deadline) {
+                    Thread.sleep(10);
+                    host.runPending();
+                    if (host.repaintRequested) {
+                        settle();
+                        quiet = System.currentTimeMillis();
+                    }
                 }
                 break;
             case "cmd":
