@@ -13,8 +13,9 @@ namespace paginor::test {
 
 class TTempFolder {
 public:
-    TTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "paginor-XXXXXX").string();
+    explicit TTempFolder(
+        const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / "paginor-XXXXXX").string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         Path = pattern;
     }
@@ -39,6 +40,12 @@ inline void WriteBytes(const std::filesystem::path& path, const std::string& byt
 inline std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The Python interpreter for read-back checks: the system one when present
+// (a version-manager shim on PATH can take seconds to start).
+inline std::string Python() {
+    return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
 }
 
 // Runs a shell command; returns its exit status and fills `output` with what

@@ -1,0 +1,293 @@
+#include "maker/bMaker.h"
+
+#include "core/bVar.h"
+#include "maker/bFB2.h"
+#include "midlet/bMidlet.h"
+#include "midlet/bOutputFile.h"
+#include "text/bText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <fcntl.h>
+#include <filesystem>
+#include <fnmatch.h>
+#include <optional>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace paginor {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char16_t* kLockFileName = u"paginor.lock";
+constexpr const char16_t* kSourceDumpName = u"sourcetext.dump";
+constexpr const char16_t* kDumpExtension = u".dump";
+constexpr int kDumpLevel = 7;
+
+// The extensions of the sources folder mode builds, in the order tested.
+constexpr const char16_t* kSourceExtensions[] = {u".doc", u".htm", u".html", u".fb2", u".txt"};
+constexpr const char16_t* kWordExtensions[] = {u".doc", u".htm", u".html"};
+
+// The exclusive lock on the program's work folders. Every run of the same
+// program file takes it before it touches the folders; a second run waits.
+class TRunLock {
+public:
+    TRunLock(const TBookObject& log, const std::u16string& path) {
+        Fd = ::open(ToPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (Fd < 0)
+            throw TBookError("Can't open lock file " + ToUtf8(path) + " (" +
+                             SystemErrorText(errno) + ")");
+        if (::flock(Fd, LOCK_EX | LOCK_NB) == 0) return;
+        log.Log(6, ".. Waiting for another run of this program to finish (lock file " +
+                       ToUtf8(path) + ")");
+        while (::flock(Fd, LOCK_EX) != 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(Fd);
+            throw TBookError("Can't lock " + ToUtf8(path) + " (" + SystemErrorText(error) + ")");
+        }
+        log.Log(6, "+ The other run has finished");
+    }
+    ~TRunLock() { ::close(Fd); }
+    TRunLock(const TRunLock&) = delete;
+    TRunLock& operator=(const TRunLock&) = delete;
+
+private:
+    int Fd = -1;
+};
+
+std::u16string FolderPart(const std::u16string& name) {
+    const size_t slash = name.rfind(u'/');
+    return slash == std::u16string::npos ? u"" : name.substr(0, slash + 1);
+}
+
+bool IsFolder(const std::u16string& name) {
+    std::error_code ec;
+    return !name.empty() && fs::is_directory(ToPath(name), ec);
+}
+
+bool HasAnyExtension(const std::u16string& name, const auto& extensions) {
+    return std::any_of(std::begin(extensions), std::end(extensions),
+                       [&](const char16_t* ext) { return TBookMaker::HasExtension(ext, name); });
+}
+
+// Names of the plain files in the folder (current folder when empty) whose
+// names match the mask ("*.*" matches every name), sorted.
+std::vector<std::u16string> MatchingFiles(const std::u16string& folder,
+                                          const std::u16string& mask) {
+    const std::string pattern = mask == u"*.*" ? "*" : ToUtf8(mask);
+    std::vector<std::u16string> names;
+    std::error_code ec;
+    const fs::path path = folder.empty() ? fs::path(".") : ToPath(folder);
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError)) continue;
+        const std::string name = it->path().filename().string();
+        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
+            names.push_back(FromUtf8(name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+std::u16string DumpFileName(const std::u16string& bookName) {
+    std::u16string name = bookName;
+    for (char16_t& c : name)
+        if (c == u'/' || c < 32) c = u'_';
+    if (name.empty() || name == u"." || name == u"..") name = u"_" + name;
+    return name + kDumpExtension;
+}
+
+std::u16string TBookMaker::ExeDir() {
+    std::error_code ec;
+    fs::path exe = fs::canonical("/proc/self/exe", ec);
+    if (ec) throw TBookError("Can't find the program's folder (" + ec.message() + ")");
+    std::u16string folder = FromPath(exe.parent_path());
+    if (folder.empty() || folder.back() != u'/') folder += u'/';
+    return folder;
+}
+
+bool TBookMaker::HasExtension(const std::u16string& extension, const std::u16string& name) {
+    return name.size() > extension.size() &&
+           LowerCase(name.substr(name.size() - extension.size())) == LowerCase(extension);
+}
+
+void TBookMaker::SaveDump(const std::u16string& fileName, const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    bytes.reserve(2 + 2 * text.size());
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    TOutputFile file(ToPath(fileName));
+    file.Write(bytes);
+    file.Close();
+}
+
+void TBookMaker::MakeDirectory(const std::u16string& folder) const {
+    Log(7, ".. Creating directory [" + ToUtf8(folder) + "]");
+    if (folder.empty()) throw TBookError("Wrong directory [" + ToUtf8(folder) + "]");
+    if (!IsFolder(folder) && ::mkdir(ToPath(folder).c_str(), 0755) != 0)
+        throw TBookError("Can't create directory " + ToUtf8(folder));
+    Log(7, "+ Created directory " + ToUtf8(folder));
+}
+
+void TBookMaker::ClearDirectory(const std::u16string& folder) const {
+    Log(7, ".. Removing files from directory [" + ToUtf8(folder) + "]");
+    std::error_code ec;
+    fs::directory_iterator it(ToPath(folder), ec);
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::u16string path = folder + u"/" + FromPath(it->path().filename());
+        // Only files go: a sub-folder stays (remove on a non-empty folder fails
+        // and an empty one is kept on purpose).
+        std::error_code typeError;
+        if (!it->is_directory(typeError)) {
+            std::error_code removeError;
+            fs::remove(ToPath(path), removeError);
+        }
+        Log(7, "+ removed file [" + ToUtf8(path) + "]");
+    }
+}
+
+void TBookMaker::SetUpFolders() {
+    Config.ExeDir = ExeDir();
+    std::error_code ec;
+    fs::current_path(ToPath(Config.ExeDir), ec);
+    if (ec)
+        throw TBookError("Can't change to folder " + ToUtf8(Config.ExeDir) + " (" + ec.message() +
+                         ")");
+    InExeDir = true;
+}
+
+void TBookMaker::CreateWorkFolders() {
+    Log(6, ".. Creating directories ");
+    const std::pair<std::u16string*, const char16_t*> folders[] = {
+        {&Config.OutputDir, u"midlets"},
+        {&Config.Temp1Dir, u"temp1"},
+        {&Config.MetaInfDir, u"temp1/META-INF"},
+        {&Config.Temp2Dir, u"temp2"},
+    };
+    for (const auto& [field, defaultName] : folders) {
+        if (IsFolder(*field)) continue;
+        *field = Config.ExeDir + defaultName;
+        MakeDirectory(*field);
+    }
+}
+
+bool TBookMaker::Run(bool folderMode) {
+    Log(6, ".. Checking configuration ");
+    SourceText.clear();
+    InExeDir = false;
+    std::optional<TRunLock> lock;
+    try {
+        SetUpFolders();
+        lock.emplace(*this, Config.ExeDir + kLockFileName);
+        CreateWorkFolders();
+    } catch (const std::exception& e) {
+        ReportFailure(e, false);
+        return false;
+    }
+    try {
+        if (folderMode)
+            MakeFolderBooks();
+        else
+            MakeBook();
+        return true;
+    } catch (const std::exception& e) {
+        ReportFailure(e, folderMode);
+        return false;
+    }
+}
+
+void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
+    Log(3, "- Can't create midlet");
+    Log(3, std::string("- ") + error.what());
+    // The dump goes beside the program; a run that never got there writes none.
+    if (InExeDir) SaveDump(DumpFileName(Config.BookName), SourceText);
+    if (clearFolders) {
+        ClearDirectory(Config.Temp1Dir);
+        ClearDirectory(Config.MetaInfDir);
+        ClearDirectory(Config.Temp2Dir);
+    }
+}
+
+// The folder named by the pattern, relative to the program's folder (the
+// current folder) as it stands; when that folder holds no match, the same
+// folder below the start folder, then below the configuration's folder.
+std::u16string TBookMaker::SearchFolder(const std::u16string& folder,
+                                        const std::u16string& mask) const {
+    if ((!folder.empty() && folder.front() == u'/') || !MatchingFiles(folder, mask).empty())
+        return folder;
+    for (const std::u16string* base : {&Config.StartDir, &Config.ConfigDir})
+        if (!base->empty() && !MatchingFiles(*base + folder, mask).empty()) return *base + folder;
+    return folder;
+}
+
+void TBookMaker::MakeFolderBooks() {
+    const std::u16string mask = Config.TextFileName.substr(FolderPart(Config.TextFileName).size());
+    const std::u16string folder = SearchFolder(FolderPart(Config.TextFileName), mask);
+    Log(7, ".. Searching in folder [" + ToUtf8(folder) + "]");
+    for (const std::u16string& entry : MatchingFiles(folder, mask)) {
+        if (!HasAnyExtension(entry, kSourceExtensions)) continue;
+        Config.TextFileName = folder + entry;
+        const size_t dot = entry.rfind(u'.');
+        Config.BookName = dot != std::u16string::npos && dot >= 1 ? entry.substr(0, dot) : entry;
+        Log(6, "+ Source file found [" + ToUtf8(Config.TextFileName) + "]");
+        Log(6, "+ BookName is set to [" + ToUtf8(Config.BookName) + "]");
+        MakeBook();
+    }
+}
+
+void TBookMaker::MakeBook() {
+    Config.TextFileName = Config.ResolveFileName(Config.TextFileName);
+    Config.SourceDir = FolderPart(Config.TextFileName);
+    ClearDirectory(Config.Temp2Dir);
+
+    SourceText.clear();
+    Config.TagsForced = true;
+    const bool word = HasAnyExtension(Config.TextFileName, kWordExtensions);
+    const bool fictionBook = !word && HasExtension(u".fb2", Config.TextFileName);
+    if (word)
+        throw TBookError("Can't import " + ToUtf8(Config.TextFileName) +
+                         ": Word documents and HTML pages are not supported yet");
+    if (fictionBook)
+        SourceText = ImportFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
+    else
+        SourceText = LoadTextFile(Config.TextFileName);
+    if (Config.DebugLevel == kDumpLevel && (word || fictionBook))
+        SaveDump(kSourceDumpName, SourceText);
+
+    {
+        TBookText book(SourceText, Config);
+        TBookMidlet midlet(Config);
+        auto makeOne = [&](const std::u16string& name, TBookText& text, const std::string& line) {
+            Log(6, line);
+            ClearDirectory(Config.Temp1Dir);
+            ClearDirectory(Config.MetaInfDir);
+            midlet.MakeMidlet(ToUtf8(name), text);
+            Log(6, "+ Created midlet [" + ToUtf8(name) + "] OK");
+        };
+        if (book.IsMultipart()) {
+            TBookTexts parts = book.SplitIntoParts();
+            for (size_t n = 1; n <= parts.size(); ++n) {
+                const std::u16string name = Config.BookName + IntToStr(static_cast<long long>(n));
+                makeOne(name, parts[n - 1],
+                        ".. Creating midlet [" + ToUtf8(name) + "], part " + std::to_string(n));
+            }
+        } else {
+            makeOne(Config.BookName, book, ".. Creating midlet [" + ToUtf8(Config.BookName) + "]");
+        }
+    }
+    ClearDirectory(Config.Temp1Dir);
+    ClearDirectory(Config.MetaInfDir);
+    ClearDirectory(Config.Temp2Dir);
+}
+
+} // namespace paginor

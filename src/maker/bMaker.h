@@ -1,0 +1,52 @@
+// TBookMaker: one run of the build driver. It sets up the work folders beside
+// the program, finds the source or, in folder mode, every source a pattern
+// matches, imports each into tagged text, analyses it and writes one midlet
+// per book or per part. A failed book is logged and dumped.
+#pragma once
+
+#include "config/bConfig.h"
+#include "core/bObject.h"
+
+#include <string>
+
+namespace paginor {
+
+class TBookMaker : public TBookObject {
+public:
+    explicit TBookMaker(TBookConfig& config) : Config(config) {}
+
+    // The whole run. Returns false when a book failed (after logging it and
+    // writing its dump); raises only when the dump itself cannot be written.
+    bool Run(bool folderMode);
+    // Builds the midlet or midlets of the source TextFileName names.
+    void MakeBook();
+    // Makes sure the folder exists (one level).
+    void MakeDirectory(const std::u16string& folder) const;
+    // Deletes every file directly inside the folder; sub-folders stay.
+    void ClearDirectory(const std::u16string& folder) const;
+    // Whether the name ends in the extension (case-insensitive) and is longer.
+    static bool HasExtension(const std::u16string& extension, const std::u16string& name);
+    // Writes the text as UTF-16 little-endian with a byte-order mark.
+    static void SaveDump(const std::u16string& fileName, const std::u16string& text);
+
+    // The folder of the running program with a trailing "/".
+    static std::u16string ExeDir();
+
+private:
+    void SetUpFolders();
+    void CreateWorkFolders();
+    void MakeFolderBooks();
+    std::u16string SearchFolder(const std::u16string& folder, const std::u16string& mask) const;
+    void ReportFailure(const std::exception& error, bool clearFolders);
+
+    TBookConfig& Config;
+    std::u16string SourceText; // the current book's imported text
+    bool InExeDir = false;     // the program's folder is the current folder
+};
+
+// The name a dump file gets for a book name: separators and control
+// characters become "_", so that a dump never lands outside the program's
+// folder.
+std::u16string DumpFileName(const std::u16string& bookName);
+
+} // namespace paginor
