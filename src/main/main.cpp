@@ -1,6 +1,7 @@
 // Program entry: banner, command line, and one of -config, -make, -makeall.
 #include "config/bConfig.h"
 #include "core/bVar.h"
+#include "maker/bMaker.h"
 
 #include <exception>
 #include <filesystem>
@@ -65,13 +66,11 @@ int WriteExample(const std::u16string& name) {
 }
 
 // Builds the books of a configuration that has been read: the one source it
-// names, or in folder mode every source its pattern matches. The build
-// driver is not part of the program yet, so a run ends here, after the
-// configuration has been read, without building anything.
+// names, or in folder mode every source its pattern matches. A failed book
+// makes the exit status 1.
 int RunBooks(TBookConfig& config, bool folderMode) {
-    (void)config;
-    (void)folderMode;
-    return kExitSuccess;
+    TBookMaker maker(config);
+    return maker.Run(folderMode) ? kExitSuccess : kExitFailure;
 }
 
 int MakeBooks(const std::u16string& name, bool folderMode) {

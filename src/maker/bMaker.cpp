@@ -101,7 +101,6 @@ std::u16string DumpFileName(const std::u16string& bookName) {
     std::u16string name = bookName;
     for (char16_t& c : name)
         if (c == u'/' || c < 32) c = u'_';
-    if (name.empty() || name == u"." || name == u"..") name = u"_" + name;
     return name + kDumpExtension;
 }
 

@@ -44,9 +44,8 @@ private:
     bool InExeDir = false;     // the program's folder is the current folder
 };
 
-// The name a dump file gets for a book name: separators and control
-// characters become "_", so that a dump never lands outside the program's
-// folder.
+// The name a dump file gets for a book name: "/" and control characters
+// become "_", so that a dump never lands outside the program's folder.
 std::u16string DumpFileName(const std::u16string& bookName);
 
 } // namespace paginor

@@ -211,8 +211,8 @@ TEST(Maker, ExtensionsAndDumps) {
 
     EXPECT_EQ(DumpFileName(u"Novel"), u"Novel.dump");
     EXPECT_EQ(DumpFileName(u"../a/b"), u".._a_b.dump");
-    EXPECT_EQ(DumpFileName(u".."), u"_...dump");
-    EXPECT_EQ(DumpFileName(u""), u"_.dump");
+    EXPECT_EQ(DumpFileName(u".."), u"...dump");
+    EXPECT_EQ(DumpFileName(u"a\nb"), u"a_b.dump");
 }
 
 TEST(Maker, DirectoriesAreMadeOneLevelAndClearedOfFilesOnly) {
