@@ -774,9 +774,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                 try {
                     f = new TLoadableFont(type);
                 } catch (Throwable e) {
-                    // a damaged font file: take the next type
+                    // a damaged or empty font: drop it and the later ones, take the default
                     fontCount = type;
-                    selectFont(type);
+                    fonts.clear();
+                    selectFont(-1);
                     return;
                 }
             } else {

@@ -53,6 +53,9 @@ public class TLoadableFont extends TFont {
             for (int p = pos + 1; p + 1 < end; p += 2 + Math.max(0, words[p + 1])) count++;
             pos = end;
         }
+        // A font without glyphs would show a blank page: the reader takes the
+        // next font type instead.
+        if (count == 0) throw new IOException("Empty font " + index);
         codes = new char[count];
         offsets = new int[count];
         int k = 0;

@@ -79,6 +79,12 @@ class ReaderFeatures(ReaderCase):
                 self.assertEqual(shot.at(m + 6 + x, m + y), BLACK if edge else WHITE, (x, y))
         self.assertEqual(shot.count(BLACK), 2 * (54 + 24))
 
+    def test_font_without_glyphs_gives_way_to_a_phone_font(self):
+        empty = {"font0p0.dat": font_file(9, {})}
+        (shot,), _ = self.run_book(Book(FILLER, font_count=1, extra_files=empty), ["key:fire", "shot"])
+        (phone,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"])
+        self.assertEqual(shot.pixels, phone.pixels)
+
     def test_landscape_is_the_portrait_page_turned(self):
         text = "ab ba aab bba " * 40
         portrait, _ = self.run_book(Book(text, font_count=1, extra_files=self.FONT),
