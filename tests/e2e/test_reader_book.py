@@ -1,0 +1,94 @@
+"""Books made by the program, opened by the reader in the midp-host: the first
+screen shows the book's first words in each text encoding, pages turn, and the
+configuration's password and colours reach the screen."""
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from readerkit import Book, Shot, run_host
+
+PAGINOR = os.environ["PAGINOR"]
+WHITE, BLACK, NAVY, YELLOW = 0xFFFFFF, 0x000000, 0x000080, 0xFFFF00
+OPENING = "Caf\u00e9 cr\u00e8me on the quay: na\u00efve fa\u00e7ade, d\u00e9j\u00e0 vu, \u00e0 la carte."
+TEXT = OPENING + "\r\n" + "\r\n".join(
+    "Paragraph %d of the harbour story, where the boats come in late and the lamp burns on." % i
+    for i in range(40))
+
+
+class BuiltBooks(unittest.TestCase):
+    def setUp(self):
+        self._tmp = tempfile.TemporaryDirectory()
+        self.dir = self._tmp.name
+        # A private copy of the program: its work folders sit beside it.
+        self.program = os.path.join(self.dir, "paginor")
+        shutil.copy(PAGINOR, self.program)
+        self.count = 0
+
+    def tearDown(self):
+        self._tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def make(self, data, options=()):
+        """Builds a book from the source bytes; returns the JAR's path."""
+        self.count += 1
+        name = "Book%d" % self.count
+        with open(self.path(name + ".txt"), "wb") as f:
+            f.write(data)
+        lines = ["# a book of the reader tests", "BookName=" + name, "TextFileName=%s.txt" % name,
+                 "OutputDir=" + self.dir, "SplashTimeout=0", "SmoothScroll=0"]
+        lines += list(options)
+        with open(self.path(name + ".cfg"), "wb") as f:
+            f.write("".join(line + "\r\n" for line in lines).encode("utf-8"))
+        proc = subprocess.run([self.program, "-make", self.path(name + ".cfg")], capture_output=True,
+                              text=True, timeout=120)
+        self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
+        return self.path(name + ".jar")
+
+    def shots(self, jar, actions, size=None):
+        paths, run_actions = [], []
+        for a in actions:
+            if a == "shot":
+                paths.append(self.path("shot%d_%d.ppm" % (self.count, len(paths))))
+                run_actions.append("shot:" + paths[-1])
+            else:
+                run_actions.append(a)
+        out = run_host(jar, run_actions, size=size).stdout
+        return [Shot(p) for p in paths], out
+
+    def test_first_screen_shows_the_first_words_in_every_encoding(self):
+        (expected, expected_next), _ = self.shots(Book(TEXT).jar(self.path("ref.jar")),
+                                                  ["key:fire", "shot", "key:down", "shot"])
+        self.assertGreater(expected.count(BLACK, (0, 0, expected.width, 20)), 100)
+        sources = {
+            "utf-8": TEXT.encode("utf-8"),
+            "utf-16le": b"\xff\xfe" + TEXT.encode("utf-16-le"),
+            "utf-16be": b"\xfe\xff" + TEXT.encode("utf-16-be"),
+            "windows-1252": TEXT.encode("cp1252"),
+        }
+        for encoding, data in sources.items():
+            with self.subTest(encoding=encoding):
+                (first, second), _ = self.shots(self.make(data), ["key:fire", "shot", "key:down", "shot"])
+                self.assertEqual(first.pixels, expected.pixels)
+                self.assertEqual(second.pixels, expected_next.pixels)
+
+    def test_password_opens_the_book_only_with_its_code(self):
+        jar = self.make(TEXT.encode("utf-8"), ["PasswordMode=2", "Password=4711"])
+        (opened,), out = self.shots(jar, ["key:fire", "type:1234", "cmd:Ok", "dump", "type:4711", "cmd:Ok",
+                                          "shot"])
+        self.assertIn("Password protection", out)
+        (plain,), _ = self.shots(Book(TEXT).jar(self.path("ref.jar")), ["key:fire", "shot"])
+        self.assertEqual(opened.pixels, plain.pixels)
+
+    def test_configured_colours(self):
+        jar = self.make(TEXT.encode("utf-8"), ["BackColor1=$000080", "FontColor1=$ffff00", "LinkColor1=$ff"])
+        (shot,), _ = self.shots(jar, ["key:fire", "shot"])
+        self.assertEqual(shot.at(0, 0), NAVY)
+        self.assertGreater(shot.count(YELLOW), 500)
+
+
+if __name__ == "__main__":
+    unittest.main()
