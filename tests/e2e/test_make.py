@@ -1,0 +1,434 @@
+"""-make and -makeall end to end: the built program turns text books into
+JARs and JADs whose files match their formats byte for byte, divides a long
+book, builds a folder of sources, and reports failures with their log lines,
+dump and exit status without writing outside its own folders."""
+import fcntl
+import os
+import re
+import shutil
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+import zipfile
+
+from readerkit import Book, Shot, run_host
+
+PAGINOR = os.environ["PAGINOR"]
+SOURCE = os.environ["PAGINOR_SOURCE_DIR"]
+BUILD = os.environ["PAGINOR_BUILD_DIR"]
+CLASS_DIR = os.path.join(BUILD, "reader", "classes")
+JAR_CHECK = os.path.join(SOURCE, "tests", "fixtures", "JarCheck.java")
+
+READER_CLASSES = ["TBookCanvas", "TBookN1Canvas", "TBookN2Canvas", "TBookCanvasInit", "TBookMIDlet",
+                  "TFont", "TLoadableFont", "TImage", "TLinkItem", "TSms"]
+DEFAULT_PICTURES = ["point.png", "logo.png", "linkl.png", "linkp.png"]
+
+RUSSIAN = ("Маяк стоял на северном мысу, и его смотритель знал море лучше всех в деревне. "
+           "Каждый вечер он зажигал лампу и смотрел, как вода поднимается у старого причала. "
+           "Зимой ветер пел в трубах, а летом над скалами кружили чайки.\r\n")
+MIXED = ("The first words of the book: a keeper, a lamp and the sea. Café, naïve, Ærø, "
+         "Ελλάδα, Жук, 漢字.\r\nSecond line of the book.\r\n")
+FACE = "A face outside the first plane: \U0001F600.\r\n"
+
+
+def units(text):
+    return text.encode("utf-16-be")
+
+
+def first_link_id(text):
+    """The start of the longest run of UTF-16 codes the text does not use."""
+    data = units(text)
+    used = set(struct.unpack(">%dH" % (len(data) // 2), data))
+    best_start, best_len, start = 0, 0, None
+    for code in range(0, 65537):
+        if code < 65536 and code not in used:
+            if start is None:
+                start = code
+        else:
+            if start is not None and code - start > best_len:
+                best_start, best_len = start, code - start
+            start = None
+    return best_start
+
+
+def be32(v):
+    return struct.pack(">i", v)
+
+
+def nu_extra(name):
+    n = len(name.encode("utf-16-le")) // 2
+    return b"NU" + struct.pack("<H", 8 + 2 * n) + b"NUCX" + struct.pack("<I", n) + name.encode("utf-16-le")
+
+
+def analysis_built():
+    """Whether this build analyses tagged text (the tag analysis is a module of
+    its own; until it is part of the program the tests that need it skip)."""
+    with tempfile.TemporaryDirectory() as root:
+        program = Program(root)
+        with open(os.path.join(root, "t.txt"), "wb") as f:
+            f.write(b"a<#label x>b")
+        cfg = os.path.join(root, "t.cfg")
+        write_config(cfg, BookName="T", TextFileName="t.txt", OutputDir="midlets", ImageMode=0)
+        program.run("-make", cfg, cwd=root)
+        try:
+            with zipfile.ZipFile(os.path.join(program.dir, "midlets", "T.jar")) as z:
+                return "<#" not in z.read("book0.dat").decode("utf-16-be")
+        except OSError:
+            return False
+
+
+class Program:
+    """A private copy of the program: its work folders, lock and dumps lie in
+    a folder of the test's own."""
+
+    def __init__(self, root):
+        self.dir = os.path.join(root, "program")
+        os.mkdir(self.dir)
+        self.exe = os.path.join(self.dir, "paginor")
+        shutil.copy2(PAGINOR, self.exe)
+
+    def start(self, option, cfg, cwd):
+        return subprocess.Popen([self.exe, option, cfg], cwd=cwd, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+
+    def run(self, option, cfg, cwd):
+        result = subprocess.run([self.exe, option, cfg], cwd=cwd, capture_output=True, timeout=120)
+        return result.returncode, messages(result.stdout)
+
+
+def messages(stdout):
+    """The log lines without their time stamps (the two banner lines dropped)."""
+    lines = stdout.decode("utf-8").split("\n")[2:]
+    return [line[10:] if re.match(r"\d\d:\d\d:\d\d  ", line) else line for line in lines if line]
+
+
+def write_config(path, **options):
+    text = "# test configuration\r\n" + "".join("%s=%s\r\n" % kv for kv in options.items())
+    with open(path, "wb") as f:
+        f.write(text.encode("utf-8"))
+
+
+def tree(folder):
+    """Every file and folder below the folder, relative, with file sizes."""
+    found = {}
+    for base, dirs, files in os.walk(folder):
+        for d in dirs:
+            found[os.path.relpath(os.path.join(base, d), folder) + "/"] = None
+        for f in files:
+            p = os.path.join(base, f)
+            found[os.path.relpath(p, folder)] = os.path.getsize(p)
+    return found
+
+
+ANALYSIS = analysis_built()
+NEEDS_ANALYSIS = unittest.skipUnless(ANALYSIS, "tag analysis not built yet")
+
+
+class MakeTest(unittest.TestCase):
+    def setUp(self):
+        self._tmp = tempfile.TemporaryDirectory()
+        self.root = self._tmp.name
+        self.program = Program(self.root)
+        self.books = os.path.join(self.root, "books")
+        os.mkdir(self.books)
+
+    def tearDown(self):
+        self._tmp.cleanup()
+
+    def book(self, name, data):
+        path = os.path.join(self.books, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def out(self, name):
+        return os.path.join(self.program.dir, "midlets", name)
+
+    def make(self, option="-make", **options):
+        cfg = os.path.join(self.books, "book.cfg")
+        options.setdefault("OutputDir", "midlets")
+        options.setdefault("ImageMode", "0")
+        write_config(cfg, **options)
+        return self.program.run(option, cfg, cwd=self.books)
+
+    # --- one text book -----------------------------------------------------
+
+    def check_midlet(self, name, text, source, password=0, toc_position=0, links=(), book_name=None):
+        """Checks every file of the midlet against its format."""
+        jar_path, jad_path = self.out(name + ".jar"), self.out(name + ".jad")
+        written = text + " "
+        pieces = (len(units(written)) // 2 + 4095) // 4096
+        book_files = ["book%d.dat" % n for n in range(pieces)]
+        with zipfile.ZipFile(jar_path) as z:
+            infos = {i.filename: i for i in z.infolist()}
+            expected_names = (["META-INF/", "META-INF/MANIFEST.MF", "cfg.dat", "readme.txt"]
+                              + [c + ".class" for c in READER_CLASSES] + DEFAULT_PICTURES + book_files)
+            self.assertEqual(sorted(infos), sorted(expected_names))
+            for entry, info in infos.items():
+                with self.subTest(entry=entry):
+                    self.assertEqual((info.create_version, info.create_system, info.extract_version),
+                                     (20, 0, 20))
+                    self.assertEqual(info.extra, nu_extra(entry))
+                    if entry.endswith("/"):
+                        self.assertEqual((info.flag_bits, info.compress_type, info.CRC, info.file_size),
+                                         (2, 0, 0, 0))
+                    else:
+                        self.assertEqual(info.flag_bits, 0)
+                        self.assertEqual(info.compress_type, 8 if info.file_size else 0)
+            for c in READER_CLASSES:
+                with open(os.path.join(CLASS_DIR, c + ".class"), "rb") as f:
+                    self.assertEqual(z.read(c + ".class"), f.read(), c)
+            for p in DEFAULT_PICTURES:
+                with open(os.path.join(SOURCE, "reader", "pictures", p), "rb") as f:
+                    self.assertEqual(z.read(p), f.read(), p)
+            data = units(written)
+            for n, piece in enumerate(book_files):
+                self.assertEqual(z.read(piece), masked_piece(data, n, password))
+            manifest = z.read("META-INF/MANIFEST.MF")
+            readme = z.read("readme.txt").decode("utf-8")
+            cfg = z.read("cfg.dat")
+
+        self.assertEqual(manifest, ("Manifest-Version: 1.0\r\nMIDlet-Name: %s\r\nMIDlet-Vendor: Orvantis\r\n"
+                                    "MIDlet-1: %s, /logo.png, TBookMIDlet\r\nMIDlet-Version: 1.0\r\n"
+                                    "MIDlet-Icon: /logo.png\r\nMIDlet-Description: Lectoria\r\n"
+                                    "MIDlet-Info-URL: http://orvantis.example\r\n"
+                                    "MicroEdition-Configuration: CLDC-1.0\r\n"
+                                    "MicroEdition-Profile: MIDP-1.0\r\n" % (name, name)).encode("utf-8"))
+        with open(jad_path, "rb") as f:
+            self.assertEqual(f.read(), ("MIDlet-Name: %s\r\nMIDlet-Version: 1.0\r\nMIDlet-Vendor: Orvantis\r\n"
+                                        "MIDlet-Description: Lectoria\r\nMIDlet-Info-URL: http://orvantis.example\r\n"
+                                        "MicroEdition-Profile: MIDP-1.0\r\nMicroEdition-Configuration: CLDC-1.0\r\n"
+                                        "MIDlet-Icon: /logo.png\r\nMIDlet-Jar-URL: %s.jar\r\n"
+                                        "MIDlet-Jar-Size: %d\r\nMIDlet-1: %s, /logo.png, TBookMIDlet\r\n"
+                                        % (name, name, os.path.getsize(jar_path), name)).encode("utf-8"))
+        self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
+                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
+                         % (re.escape(book_name or name), re.escape(source)))
+
+        # cfg.dat with the reader defaults of a configuration that sets
+        # nothing but the book.
+        first = first_link_id(text)
+        prefix = b"".join(be32(v) for v in (
+            len(units(written)) // 2, 0, 0, 1, 1, 1, 0xFFFFFF, 0, 0xFF, 3, 0, 20, 2, 0,
+            toc_position, first, first + len(links) - 1))
+        for link in links:
+            prefix += be32(len(units(link)) // 2) + units(link)
+        prefix += be32(0)  # PasswordMode
+        self.assertEqual(cfg[:len(prefix)], prefix)
+        rest = cfg[len(prefix):]
+        self.assertEqual(rest[:4], be32(16))
+        check = rest[4:36].decode("utf-16-be")
+        self.assertTrue(all(32 <= ord(c) < 30032 for c in check))
+        h = 0
+        for i, c in enumerate(check):
+            h = ((2 * h) % (1 << 32)) ^ ((ord(c) ^ password ^ i) & 0xFFFF)
+        self.assertEqual(rest[36:40], struct.pack(">I", h))
+        self.assertEqual(rest[40:], be32(0))  # no interface texts configured
+        return jar_path
+
+    @NEEDS_ANALYSIS
+    def test_text_book_in_each_encoding(self):
+        cases = [
+            ("windows-1251", "cp1251", b"", RUSSIAN, 0),
+            ("UTF-8 without mark", "utf-8", b"", MIXED + FACE, 0),
+            ("UTF-8 with mark", "utf-8", b"\xef\xbb\xbf", MIXED, 4711),
+            ("UTF-16 LE", "utf-16-le", b"\xff\xfe", MIXED + FACE, 0xFFFF),
+            ("UTF-16 BE", "utf-16-be", b"\xfe\xff", RUSSIAN + MIXED, 0x10000 + 12),
+        ]
+        for label, codec, mark, text, password in cases:
+            with self.subTest(encoding=label):
+                source = self.book("story.txt", mark + text.encode(codec))
+                status, lines = self.make(BookName="Story", TextFileName="story.txt", Password=password)
+                self.assertEqual(status, 0, lines)
+                self.assertEqual(lines[-1], "+ Created midlet [Story] OK")
+                self.check_midlet("Story", text, source, password=password)
+                # Only the JAR and JAD remain; the work folders are empty.
+                self.assertEqual(sorted(os.listdir(self.out(""))), ["Story.jad", "Story.jar"])
+                self.assertEqual(tree(os.path.join(self.program.dir, "temp1")), {"META-INF/": None})
+                self.assertEqual(os.listdir(os.path.join(self.program.dir, "temp2")), [])
+
+    @NEEDS_ANALYSIS
+    def test_tagged_book_opens_in_java_unzip_and_the_reader(self):
+        text = ("<#tableofcontent><#header 1>One<#/header>\r\nThe first words of the tagged book. "
+                "See <#link label x>there<#/link>.\r\n<#label X>Two")
+        self.book("tagged.txt", text.encode("utf-8"))
+        status, lines = self.make(BookName="Tagged", TextFileName="tagged.txt", SplashTimeout=0,
+                                  SmoothScroll=0)
+        self.assertEqual(status, 0, lines)
+        jar = self.out("Tagged.jar")
+        subprocess.run(["unzip", "-t", "-qq", jar], check=True, capture_output=True)
+        java = subprocess.run(["java", JAR_CHECK, jar], check=True, capture_output=True, text=True)
+        self.assertIn("manifest MIDlet-1: Tagged, /logo.png, TBookMIDlet", java.stdout)
+        self.assertIn("entry cfg.dat ", java.stdout)
+
+        # The reader's first screen is the one a hand-made book of the same
+        # full text and settings shows.
+        with zipfile.ZipFile(jar) as z:
+            cfg = z.read("cfg.dat")
+            full = b"".join(z.read("book%d.dat" % n) for n in range(1)).decode("utf-16-be")[:-1]
+        self.assertIn("The first words of the tagged book.", full)
+        first_id = struct.unpack(">i", cfg[68:72])[0]
+        reference = Book(full, links=["l%d" % (full.index("One")), "l%d" % full.index("Two")],
+                         first_link_id=first_id, smooth_scroll=0, splash_timeout=0)
+        ref_jar = reference.jar(os.path.join(self.root, "reference.jar"))
+        shots = []
+        for n, path in enumerate([jar, ref_jar]):
+            shot = os.path.join(self.root, "s%d.ppm" % n)
+            run_host(path, ["shot:" + shot])
+            shots.append(Shot(shot))
+        self.assertGreater(shots[0].count(0x000000), 200)
+        self.assertEqual(shots[0].pixels, shots[1].pixels)
+
+    @NEEDS_ANALYSIS
+    def test_divided_book_makes_one_midlet_per_part(self):
+        sentence = "The lamp was lit at dusk and put out at dawn. "
+        text = sentence * (12000 // len(sentence))
+        self.book("long.txt", text.encode("utf-8"))
+        status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=9000)
+        self.assertEqual(status, 0, lines)
+        self.assertIn(".. Creating midlet [Long1], part 1", lines)
+        self.assertIn(".. Creating midlet [Long2], part 2", lines)
+        self.assertEqual(sorted(os.listdir(self.out(""))), ["Long1.jad", "Long1.jar", "Long2.jad", "Long2.jar"])
+        parts = []
+        for name in ["Long1", "Long2"]:
+            with zipfile.ZipFile(self.out(name + ".jar")) as z:
+                books = sorted(n for n in z.namelist() if n.startswith("book"))
+                data = b"".join(z.read(b) for b in books)
+                cfg = z.read("cfg.dat")
+                self.assertIn(b"MIDlet-Name: " + name.encode(), z.read("META-INF/MANIFEST.MF"))
+                self.assertIn("Java book [Long]", z.read("readme.txt").decode())
+            self.assertEqual(struct.unpack(">i", cfg[:4])[0], len(data) // 2)
+            self.assertEqual(len(books), (len(data) // 2 + 4095) // 4096, name)
+            parts.append(data.decode("utf-16-be"))
+        # Each part holds only its own text; together they are the book.
+        self.assertGreaterEqual(len(parts[0]), 9000)
+        self.assertEqual(parts[0][:-1] + parts[1][:-1], text)
+        self.assertEqual(len([p for p in parts if p.endswith(" ")]), 2)
+
+    # --- folder mode ---------------------------------------------------------
+
+    def test_folder_mode_builds_every_source(self):
+        self.book("Story.TXT", b"A story.")
+        self.book("a.b.txt", b"Dotted name.")
+        self.book(".txt", b"Only an extension.")
+        self.book("notes.md", b"Not a source.")
+        os.mkdir(os.path.join(self.books, "sub.txt"))
+        status, lines = self.make("-makeall", TextFileName=os.path.join(self.books, "*.*"), BookName="Ignored")
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(sorted(os.listdir(self.out(""))),
+                         ["Story.jad", "Story.jar", "a.b.jad", "a.b.jar"])
+        self.assertIn("+ BookName is set to [a.b]", lines)
+
+    def test_folder_mode_stops_at_a_failing_book(self):
+        self.book("a.txt", b"First book.")
+        self.book("b.txt", b"")
+        self.book("c.txt", b"Third book.")
+        status, lines = self.make("-makeall", TextFileName=os.path.join(self.books, "*.txt"))
+        self.assertEqual(status, 1)
+        b_path = os.path.join(self.books, "b.txt")
+        tail = lines[lines.index("+ Source file found [%s]" % b_path):]
+        self.assertEqual(tail[:2], ["+ Source file found [%s]" % b_path, "+ BookName is set to [b]"])
+        self.assertEqual(tail[-2:], ["- Can't create midlet", "- Length of source text is 0"])
+        self.assertNotIn("c.txt", "\n".join(lines))
+        self.assertEqual(sorted(os.listdir(self.out(""))), ["a.jad", "a.jar"])
+        with open(os.path.join(self.program.dir, "b.dump"), "rb") as f:
+            self.assertEqual(f.read(), b"\xff\xfe")
+        self.assertEqual(tree(os.path.join(self.program.dir, "temp1")), {"META-INF/": None})
+        self.assertEqual(os.listdir(os.path.join(self.program.dir, "temp2")), [])
+
+    @NEEDS_ANALYSIS
+    def test_folder_mode_dumps_the_failing_books_text(self):
+        bad = "<#header 1>A<#header 2>B<#/header>"
+        self.book("a.txt", b"First book.")
+        self.book("b.txt", bad.encode("utf-8"))
+        status, lines = self.make("-makeall", TextFileName=os.path.join(self.books, "*.txt"))
+        self.assertEqual(status, 1)
+        self.assertEqual(lines[-2:], ["- Can't create midlet", "- Tag is not closed: #header 2>B<#/header>"])
+        with open(os.path.join(self.program.dir, "b.dump"), "rb") as f:
+            self.assertEqual(f.read(), b"\xff\xfe" + bad.encode("utf-16-le"))
+
+    # --- bad input -----------------------------------------------------------
+
+    def test_bad_input_fails_with_its_lines_and_writes_nothing_outside(self):
+        self.book("tags.txt", b"Fine <#link label a>x<#label b> more<#/link>")
+        self.book("page.html", b"<html><body>Page</body></html>")
+        self.book("plain.txt", b"Plain text.")
+        missing = os.path.join(self.books, "missing.txt")
+        cases = [
+            ({"TextFileName": "missing.txt"}, ["- Can't create midlet", "- File not found"], None),
+            ({"TextFileName": "tags.txt"},
+             ["- Can't create midlet", "- Tag is not closed: #label b> more<#/link>"], None),
+            ({"TextFileName": "page.html"}, None, "page.html"),
+            ({"TextFileName": "plain.txt", "OutputDir": "/proc", "BookName": "Out"}, None, None),
+        ]
+        for options, last_lines, named in cases:
+            with self.subTest(options=options):
+                if options["TextFileName"] == "tags.txt" and not ANALYSIS:
+                    continue
+                before_books = tree(self.books)
+                status, lines = self.make(**dict({"BookName": "Bad"}, **options))
+                self.assertEqual(status, 1, lines)
+                if last_lines:
+                    self.assertEqual(lines[-len(last_lines):], last_lines)
+                if named:
+                    self.assertEqual(lines[-2], "- Can't create midlet")
+                    self.assertIn(named, lines[-1])
+                    self.assertIn("not supported", lines[-1])
+                # The configuration is rewritten by the test; nothing else in
+                # the books folder changes.
+                after_books = tree(self.books)
+                before_books.pop("book.cfg", None)
+                after_books.pop("book.cfg", None)
+                self.assertEqual(after_books, before_books)
+                allowed = {"paginor", "paginor.lock", "temp1/", "temp1/META-INF/", "temp2/", "midlets/"}
+                extra = {p for p in tree(self.program.dir) if p not in allowed and not p.endswith(".dump")
+                         and not p.startswith("temp1/")}
+                self.assertEqual(extra, set())
+        self.assertFalse(os.path.exists(missing))
+        # The unwritable output folder: the JAR step fails and is wrapped twice.
+        self.assertTrue(lines[-4].startswith("-Can't create file /proc/Out.jar ("), lines[-4])
+        self.assertEqual(lines[-3:], ["- ! Can't create JAR/JAD file /proc/Out.jar",
+                                      "- Can't create midlet", "- ! Can't create java program (MIDlet)"])
+
+    # --- the lock and the bundled example ---------------------------------
+
+    def test_second_run_waits_for_the_lock(self):
+        self.book("story.txt", b"A story.")
+        cfg = os.path.join(self.books, "book.cfg")
+        write_config(cfg, BookName="Story", TextFileName="story.txt", OutputDir="midlets", ImageMode=0)
+        with open(os.path.join(self.program.dir, "paginor.lock"), "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            proc = self.program.start("-make", cfg, cwd=self.books)
+            time.sleep(1.0)
+            self.assertIsNone(proc.poll(), "the run did not wait for the lock")
+            self.assertFalse(os.path.exists(self.out("Story.jar")))
+            fcntl.flock(lock, fcntl.LOCK_UN)
+            out, _ = proc.communicate(timeout=60)
+        lines = messages(out)
+        self.assertEqual(proc.returncode, 0, lines)
+        self.assertTrue(any(line.startswith(".. Waiting for another run") for line in lines), lines)
+        self.assertTrue(os.path.exists(self.out("Story.jar")))
+
+    def test_bundled_example_builds(self):
+        example = os.path.join(SOURCE, "examples", "example.cfg")
+        status, lines = self.program.run("-make", example, cwd=self.root)
+        self.assertEqual(status, 0, lines)
+        with zipfile.ZipFile(self.out("Example.jar")) as z:
+            text = z.read("book0.dat").decode("utf-16-be")
+            self.assertIsNone(z.testzip())
+        self.assertTrue(text.startswith("The Keeper of the Tide Clock"), text[:40])
+        if ANALYSIS:
+            self.assertNotIn("<#", text)
+        self.assertTrue(os.path.exists(self.out("Example.jad")))
+
+
+def masked_piece(data, n, password):
+    piece = data[n * 8192:(n + 1) * 8192]
+    codes = struct.unpack(">%dH" % (len(piece) // 2), piece)
+    return struct.pack(">%dH" % len(codes), *[c ^ (password & 0xFFFF) for c in codes])
+
+
+if __name__ == "__main__":
+    unittest.main()
