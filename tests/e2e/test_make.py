@@ -349,6 +349,25 @@ class MakeTest(unittest.TestCase):
         with open(os.path.join(self.program.dir, "b.dump"), "rb") as f:
             self.assertEqual(f.read(), b"\xff\xfe" + bad.encode("utf-16-le"))
 
+    def test_source_dump_only_for_imported_books_at_debug_level_7(self):
+        fb2 = ('<?xml version="1.0" encoding="utf-8"?>'
+               '<FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0"><description>'
+               '<title-info><book-title>Tide</book-title></title-info></description>'
+               '<body><section><p>The tide came in.</p></section></body></FictionBook>')
+        self.book("tide.fb2", fb2.encode("utf-8"))
+        self.book("tide.txt", b"The tide came in.")
+        dump = os.path.join(self.program.dir, "sourcetext.dump")
+        for source, level, wanted in [("tide.txt", 7, False), ("tide.fb2", 6, False),
+                                      ("tide.fb2", 8, False), ("tide.fb2", 7, True)]:
+            with self.subTest(source=source, level=level):
+                status, lines = self.make(BookName="Tide", TextFileName=source, DebugLevel=level)
+                self.assertEqual(status, 0, lines)
+                self.assertEqual(os.path.exists(dump), wanted)
+        with open(dump, "rb") as f:
+            data = f.read()
+        self.assertEqual(data[:2], b"\xff\xfe")
+        self.assertIn("The tide came in.", data[2:].decode("utf-16-le"))
+
     # --- bad input -----------------------------------------------------------
 
     def test_bad_input_fails_with_its_lines_and_writes_nothing_outside(self):
