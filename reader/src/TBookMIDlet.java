@@ -138,8 +138,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             exitCommand = new Command(text(1107), Command.EXIT, 3);
             menuCommand = new Command(text(1105), Command.SCREEN, 1);
             canvas = TBookCanvasInit.create();
-            canvas.addCommand(menuCommand);
-            canvas.setCommandListener(this);
+            try {
+                canvas.addCommand(menuCommand);
+                canvas.setCommandListener(this);
+            } catch (RuntimeException e) {
+                // A Nokia full canvas takes no commands: the left soft key opens the menu.
+            }
             loadState();
             selectFont(fontType);
             splash = TImage.load("splash.png");

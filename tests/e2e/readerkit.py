@@ -106,9 +106,9 @@ class Book:
         return path
 
 
-def run_host(jar, actions, size=None, rms=None, check=True, midp2=False):
+def run_host(jar, actions, size=None, rms=None, check=True, midp2=False, nokia=False):
     """Runs the JAR in the midp-host with the actions; returns the process."""
-    cmd = ["java", "-Xmx64m", "-jar", HOST_JAR] + (["--midp2"] if midp2 else [])
+    cmd = ["java", "-Xmx64m", "-jar", HOST_JAR] + (["--midp2"] if midp2 else []) + (["--nokia"] if nokia else [])
     if size:
         cmd += ["--size", size]
     if rms:
@@ -197,7 +197,7 @@ class ReaderCase(unittest.TestCase):
     def tearDown(self):
         self.ws.cleanup()
 
-    def run_book(self, book, actions, size=None, rms=None, midp2=False):
+    def run_book(self, book, actions, size=None, rms=None, midp2=False, nokia=False):
         """Runs the book; 'shot' in actions takes the next screenshot. Returns
         (shots, standard output)."""
         self.count += 1
@@ -209,5 +209,5 @@ class ReaderCase(unittest.TestCase):
                 run_actions.append("shot:" + paths[-1])
             else:
                 run_actions.append(a)
-        out = run_host(jar, run_actions, size=size, rms=rms, midp2=midp2).stdout
+        out = run_host(jar, run_actions, size=size, rms=rms, midp2=midp2, nokia=nokia).stdout
         return [Shot(p) for p in paths], out

@@ -65,6 +65,12 @@ class ReaderState(ReaderCase):
         # No third needle, and no haystack at all.
         self.assertEqual(out.count("Not Found"), 2)
 
+    def test_nokia_full_canvas_menu_on_the_soft_key(self):
+        (nokia,), out = self.run_book(Book(FILLER), ["key:fire", "shot", "key:soft1", "dump"], nokia=True)
+        (plain,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"])
+        self.assertEqual(nokia.pixels, plain.pixels)
+        self.assertIn("screen: List: Menu", out)
+
     def test_position_in_percent(self):
         (shot,), _ = self.run_book(Book(FILLER), ["key:fire", "key:1", "select:3", "type:50", "cmd:Ok", "shot"])
         middle = (len(FILLER) + 1) * 50 // 100

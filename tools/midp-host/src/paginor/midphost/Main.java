@@ -23,7 +23,7 @@ import javax.microedition.rms.RecordStore;
  */
 public final class Main {
     static final String USAGE = String.join("\n",
-        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] JAR [ACTION...]",
+        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] JAR [ACTION...]",
         "Runs the midlet of JAR headless and performs the actions in order:",
         "  key:NAME    press a key: up down left right fire soft1 soft2 0..9 star pound,",
         "              or a key code in decimal",
@@ -38,12 +38,14 @@ public final class Main {
         "Options: --size sets the screen (default 176x208); --rms keeps the record",
         "stores in DIR (default: a temporary folder removed at the end); --midp2",
         "offers the midlet the MIDP 2.0 parts the host has (full screen, turned",
-        "images, platform requests), which a MIDP 1.0 phone lacks.",
+        "images, platform requests), which a MIDP 1.0 phone lacks; --nokia offers",
+        "the Nokia UI API's full canvas (no commands, soft keys as key codes).",
         "Exit status: 0 done, 2 bad arguments, 3 the midlet failed, 4 an action",
         "could not be performed.");
 
     private static final Display.Host host = Display.host;
     private static boolean midp2;
+    private static boolean nokia;
 
     /** Loads the midlet's classes from its JAR; hides the MIDP 2.0 classes
      *  unless --midp2 asks for them, so a probe for them fails as on a
@@ -56,6 +58,7 @@ public final class Main {
         @Override
         protected Class<?> loadClass(String name, boolean resolve) throws ClassNotFoundException {
             if (!midp2 && name.startsWith("javax.microedition.lcdui.game.")) throw new ClassNotFoundException(name);
+            if (!nokia && name.startsWith("com.nokia.")) throw new ClassNotFoundException(name);
             return super.loadClass(name, resolve);
         }
     }
@@ -96,6 +99,10 @@ public final class Main {
             String opt = args[i++];
             if (opt.equals("--midp2")) {
                 midp2 = true;
+                continue;
+            }
+            if (opt.equals("--nokia")) {
+                nokia = true;
                 continue;
             }
             if (i >= args.length) throw new UsageError("missing value for " + opt);
