@@ -21,6 +21,9 @@ inline constexpr const char* kDefaultBookInfo = "Made with Paginor by Orvantis, 
 inline constexpr const char* kProgramTitle =
     "Paginor 5.0.8 - Java ME e-book maker for mobile phones";
 inline constexpr const char* kMakerCredit = "Copyright (c) 2026 Orvantis, orvantis.example";
+// The credit line that ends a midlet's readme.
+inline constexpr const char* kReadmeCredit =
+    "Made with Paginor 5.0.8 by Orvantis, http://orvantis.example";
 
 // One desktop font to be converted into a loadable bitmap font.
 struct TFontDesc {

@@ -113,6 +113,8 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const int status = paginor::Run(argc, argv);
+    // Output that could not be written is a failure too (a full disk behind
+    // a redirection, a closed pipe).
     std::cout.flush();
-    return status;
+    return std::cout ? status : 1;
 }

@@ -57,8 +57,7 @@ std::string ComposeReadme(const TBookConfig& config, std::time_t now) {
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     return "Java book [" + ToUtf8(config.BookName) + "] created from [" +
            ToUtf8(config.TextFileName) + "] file on " + stamp + kLineEnd + kLineEnd + kLineEnd +
-           Line(std::string("Made with Paginor ") + kProgramVersion + " by Orvantis, " +
-                kMakerSiteUrl);
+           Line(kReadmeCredit);
 }
 
 void TBookMidlet::WriteReadme(const std::u16string& path) const {

@@ -65,6 +65,14 @@ class CommandLineTest(unittest.TestCase):
                 self.assertEqual(lines[2:], USAGE + [""])
                 self.assertFalse(os.path.exists(self.path("x.cfg")))
 
+    def test_unwritable_output_is_a_failure(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("no /dev/full")
+        with open("/dev/full", "wb") as full:
+            status = subprocess.run([PAGINOR, "-help"], cwd=self.dir, stdout=full,
+                                    timeout=60).returncode
+        self.assertEqual(status, 1)
+
     def test_make_without_a_file(self):
         for option in ["-make", "-makeall", "-MAKE"]:
             with self.subTest(option=option):
