@@ -1,31 +1,107 @@
-// Placeholder: the analysis arrives with the tagged-text work.
+// TBookText: construction, link id choice, and what the midlet writer reads
+// (the full text, final positions, the character set).
 #include "text/bText.h"
+
+#include "core/bVar.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <numeric>
+#include <vector>
 
 namespace paginor {
 
+namespace {
+
+constexpr int32_t kCodeCount = 0x10000;
+// A hyperlink at most doubles the text, so a source of this size still gives
+// positions that fit 32 bits.
+constexpr size_t kMaxSourceLength = std::numeric_limits<int32_t>::max() / 2 - 1;
+
+std::string Hex(uint32_t value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
+    return buffer;
+}
+
+} // namespace
+
 TBookText::TBookText(const std::u16string& sourceText, const TBookConfig& config)
-    : Length(static_cast<int32_t>(sourceText.size())), Config(&config), Text(sourceText),
-      Head(config.TextHead), Tail(config.TextTail) {
+    : Length(static_cast<int32_t>(std::min(sourceText.size(), kMaxSourceLength + 1))),
+      Config(&config), Text(sourceText), Head(config.TextHead), Tail(config.TextTail) {
+    Log(6, ".. Processing source text; text size " + std::to_string(sourceText.size()) +
+               ", head size " + std::to_string(Head.size()) + ", tail size " +
+               std::to_string(Tail.size()));
     if (Length == 0) throw TBookError("Length of source text is 0");
+    if (sourceText.size() > kMaxSourceLength)
+        throw TBookError("Source text is too large: " + std::to_string(sourceText.size()) +
+                         " characters");
+    FindFirstLinkId();
+    LastLinkId = FirstLinkId - 1;
+    if (config.TagsEn || config.TagsForced) ProcessTags();
+    if (config.FormatEn) FormatText();
 }
 
 TBookText::TBookText(const TBookConfig& config)
     : Config(&config), Head(config.TextHead), Tail(config.TextTail) {}
 
-std::u16string TBookText::FullText() const {
-    return Head + Text.substr(0, TocPosition) + TocText + Text.substr(TocPosition) + Tail;
+void TBookText::FindFirstLinkId() {
+    std::vector<bool> used(kCodeCount + 1, false);
+    for (char16_t c : Text)
+        used[c] = true;
+    used[kCodeCount] = true; // ends the last run
+    int32_t bestStart = 0, bestLength = 0, runStart = 0;
+    for (int32_t code = 0; code <= kCodeCount; ++code) {
+        if (!used[code]) continue;
+        if (code - runStart > bestLength) {
+            bestStart = runStart;
+            bestLength = code - runStart;
+        }
+        runStart = code + 1;
+    }
+    FirstLinkId = bestStart;
+    LinkIdRoom = bestLength;
+    Log(7, "  First link id " + Hex(bestStart, 4) + ", size " + std::to_string(bestLength));
 }
 
-void TBookText::ResolveFinalPositions() {}
+void TBookText::CheckLinkIdRoom(int64_t needed) const {
+    // Ids beyond the free run would coincide with characters of the text.
+    if (needed > LinkIdRoom)
+        throw TBookError("Not enough free character codes for link ids: the book needs " +
+                         std::to_string(needed) + ", the longest free run holds " +
+                         std::to_string(LinkIdRoom));
+}
+
+std::u16string TBookText::FullText() const {
+    size_t toc = std::min(static_cast<size_t>(std::max(TocPosition, 0)), Text.size());
+    std::u16string full;
+    full.reserve(Head.size() + Text.size() + TocText.size() + Tail.size());
+    full.append(Head).append(Text, 0, toc).append(TocText).append(Text, toc).append(Tail);
+    return full;
+}
+
+void TBookText::ResolveFinalPositions() {
+    const auto head = static_cast<int32_t>(Head.size());
+    const auto toc = static_cast<int32_t>(TocText.size());
+    for (auto& link : Links)
+        link.FinalPosition = link.Position + head + (link.Position > TocPosition ? toc : 0);
+}
+
 std::u16string TBookText::BuildCharset() const {
-    return {};
-}
-void TBookText::FormatText() {}
-bool TBookText::IsMultipart() const {
-    return false;
-}
-std::vector<TBookText> TBookText::SplitIntoParts() const {
-    return {};
+    std::vector<int64_t> counts(kCodeCount, 0);
+    const std::u16string full = FullText();
+    for (char16_t c : full)
+        if (c < FirstLinkId || c > LastLinkId) ++counts[c];
+    std::vector<char16_t> codes;
+    for (int32_t code = 0; code < kCodeCount; ++code)
+        if (counts[code] > 0) codes.push_back(static_cast<char16_t>(code));
+    // Most frequent first; equal counts in code order (codes is already sorted).
+    std::stable_sort(codes.begin(), codes.end(),
+                     [&](char16_t a, char16_t b) { return counts[a] > counts[b]; });
+    Log(6, "+ Charset created, total " + std::to_string(codes.size()) + " unique chars");
+    return std::u16string(codes.begin(), codes.end());
 }
 
 } // namespace paginor

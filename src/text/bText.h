@@ -56,6 +56,18 @@ public:
     bool IsMultipart() const;
     // The parts of the book, in reading order.
     std::vector<TBookText> SplitIntoParts() const;
+
+private:
+    // Length of the run of codes, from FirstLinkId, that the source never
+    // uses: the room for link ids (a part link needs one more).
+    int32_t LinkIdRoom = 0;
+
+    // Chooses FirstLinkId and LinkIdRoom from the codes the source uses.
+    void FindFirstLinkId();
+    // Turns the tags of Text into link id characters and records.
+    void ProcessTags();
+    // Raises the one-line error when `needed` link ids do not fit the room.
+    void CheckLinkIdRoom(int64_t needed) const;
 };
 
 using TBookTexts = std::vector<TBookText>;

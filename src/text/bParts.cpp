@@ -1,0 +1,240 @@
+// Small-screen formatting of an analysed text and the division of a long
+// book into parts, one midlet each.
+#include "text/bText.h"
+
+#include "core/bVar.h"
+
+#include <algorithm>
+
+namespace paginor {
+
+namespace {
+
+constexpr char16_t kBlank = u' ';
+constexpr char16_t kCr = u'\r';
+constexpr char16_t kLf = u'\n';
+constexpr int kPartLinkBreaks = 5; // LF characters before the part link text
+
+// One formatting pass. keep(i) returns the character to write for index i,
+// or 0xFFFFFFFF to drop it. Every position in `positions` (sorted ascending)
+// is moved back by the number of characters dropped before it.
+template <typename Rule>
+std::u16string RewriteText(const std::u16string& text, const std::vector<int32_t*>& positions,
+                           Rule keep) {
+    std::u16string out;
+    out.reserve(text.size());
+    size_t next = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        while (next < positions.size() && *positions[next] <= static_cast<int32_t>(i))
+            *positions[next++] = static_cast<int32_t>(out.size());
+        const char32_t c = keep(i);
+        if (c != 0xFFFFFFFF) out += static_cast<char16_t>(c);
+    }
+    const auto dropped = static_cast<int32_t>(text.size() - out.size());
+    for (; next < positions.size(); ++next)
+        *positions[next] -= dropped;
+    return out;
+}
+
+// Characters after which a part may end: "#", "0", "1", ".", "!", "?" and
+// U+0000 (the set the option string "#0#10.!?" names), and link ids, which
+// have no single-byte form.
+bool IsCutChar(char16_t c, int32_t firstId, int32_t lastId) {
+    switch (c) {
+    case u'#':
+    case u'0':
+    case u'1':
+    case u'.':
+    case u'!':
+    case u'?':
+    case 0:
+        return true;
+    default:
+        return c >= firstId && c <= lastId;
+    }
+}
+
+} // namespace
+
+void TBookText::FormatText() {
+    // The records and the table of contents follow the characters they name.
+    std::vector<int32_t*> positions{&TocPosition};
+    for (auto& link : Links)
+        positions.push_back(&link.Position);
+    std::stable_sort(positions.begin(), positions.end(),
+                     [](const int32_t* a, const int32_t* b) { return *a < *b; });
+    constexpr char32_t kDrop = 0xFFFFFFFF;
+
+    // 1. Runs of blanks become one blank.
+    std::u16string t = std::move(Text);
+    t = RewriteText(t, positions, [&](size_t i) -> char32_t {
+        return t[i] == kBlank && i > 0 && t[i - 1] == kBlank ? kDrop : t[i];
+    });
+    // 2. A word hyphenated at a line end (a "-" right before an LF) is joined.
+    t = RewriteText(t, positions, [&](size_t i) -> char32_t {
+        if (t[i] == u'-' && i + 1 < t.size() && t[i + 1] == kLf) return kDrop;
+        if (t[i] == kLf && i > 0 && t[i - 1] == u'-') return kDrop;
+        return t[i];
+    });
+    // 3. A CR LF followed by a further character loses its LF; the CR becomes
+    //    a blank unless that character is a blank (an indented line).
+    t = RewriteText(t, positions, [&](size_t i) -> char32_t {
+        if (t[i] == kCr && i + 2 < t.size() && t[i + 1] == kLf)
+            return t[i + 2] == kBlank ? kCr : kBlank;
+        if (t[i] == kLf && i > 0 && t[i - 1] == kCr && i + 1 < t.size()) return kDrop;
+        return t[i];
+    });
+    Text = std::move(t);
+    Length = static_cast<int32_t>(Text.size());
+    for (auto& link : Links)
+        link.FinalPosition = link.Position;
+}
+
+bool TBookText::IsMultipart() const {
+    const int64_t size = Config->TextPartSize, count = Config->TextPartCount, length = Length;
+    int64_t trial = 0;
+    if (size == 0)
+        trial = count > 0 ? length / count + 100 : 0;
+    else if (count == 0)
+        trial = size;
+    else if (count > 0)
+        trial = std::max(size, length / count + 16);
+    return trial > 0 && trial <= length;
+}
+
+std::vector<TBookText> TBookText::SplitIntoParts() const {
+    const int64_t size = Config->TextPartSize, count = Config->TextPartCount;
+    const int64_t length = static_cast<int64_t>(Text.size());
+    int64_t partSize = 0;
+    if (size == 0) {
+        if (count <= 0) throw TBookError("Invalid amout of text parts: " + std::to_string(count));
+        partSize = length / count + 16;
+    } else if (count == 0) {
+        partSize = size;
+    } else if (count > 0) {
+        partSize = std::max(length / count + 100, size);
+    } else {
+        throw TBookError("Invalid amount of text parts: " + std::to_string(count));
+    }
+    if (partSize <= 0) throw TBookError("Invalid size of text part: " + std::to_string(partSize));
+
+    std::vector<TBookText> parts;
+    if (length < partSize) {
+        Log(7, "Text parts 1, text part size " + std::to_string(length));
+        TBookText& part = parts.emplace_back(*Config);
+        part.TocText = TocText;
+        part.Text = Text;
+        part.Length = static_cast<int32_t>(part.Text.size());
+        part.FirstLinkId = FirstLinkId;
+        part.LastLinkId = LastLinkId;
+        part.TocPosition = TocPosition;
+        part.LinkIdRoom = LinkIdRoom;
+        part.Links = Links;
+        return parts;
+    }
+
+    const int64_t partCount = length / partSize + (length % partSize != 0 ? 1 : 0);
+    Log(7,
+        "Text parts " + std::to_string(partCount) + ", text part size " + std::to_string(partSize));
+    parts.reserve(static_cast<size_t>(partCount));
+
+    // Positions below are 1-based indices into Text; beyond the end there is
+    // nothing, which counts as an ordinary character.
+    auto isLinkId = [&](int64_t index) {
+        return index >= 1 && index <= length && Text[index - 1] >= FirstLinkId &&
+               Text[index - 1] <= LastLinkId;
+    };
+    int64_t start = 1;
+    for (int64_t i = 1; i <= partCount; ++i) {
+        int64_t z = 0;
+        if (start + partSize >= length) {
+            z = std::max<int64_t>(length - start + 1, 0);
+        } else {
+            z = partSize;
+            for (int64_t index = start + partSize; index <= start + 2 * partSize; ++index) {
+                if (index == length || IsCutChar(Text[index - 1], FirstLinkId, LastLinkId)) {
+                    z = index - start + 1;
+                    break;
+                }
+            }
+            // Keep hyperlinks whole: find where the alternation of link ids
+            // and characters around the cut begins, then where it ends.
+            int64_t links = 0, plain = 0, from = 0;
+            for (int64_t p = start + z; p >= start && from == 0; --p) {
+                isLinkId(p) ? (++links, plain = 0) : (++plain, links = 0);
+                if (links == 2) from = p + 1;
+                if (plain == 2) from = p + 2;
+            }
+            if (from != 0) {
+                int64_t end = 0;
+                links = plain = 0;
+                for (int64_t p = from; end == 0; ++p) {
+                    isLinkId(p) ? (++links, plain = 0) : (++plain, links = 0);
+                    if (links == 2) end = p - 1;
+                    if (plain == 2) end = p - 2;
+                }
+                z = std::min(end - start + 1, length - start + 1);
+            }
+        }
+
+        TBookText& part = parts.emplace_back(*Config);
+        const bool last = i == partCount;
+        part.Start = static_cast<int32_t>(start);
+        if (i > 1) part.Head = Config->TextPartHead;
+        if (!last) part.Tail = Config->TextPartTail;
+        part.TocText = TocText;
+        if (start <= length) part.Text = Text.substr(start - 1, z);
+        part.Length = static_cast<int32_t>(part.Text.size());
+        // The table of contents of a part that ends before its place follows
+        // the part's text; the position says so, so that jumps past it count it.
+        part.TocPosition = i == 1 ? std::min(TocPosition, part.Length) : 0;
+        part.FirstLinkId = FirstLinkId;
+        part.LastLinkId = LastLinkId;
+        part.LinkIdRoom = LinkIdRoom;
+
+        const int64_t first = start - 1, lastInside = start - 1 + z;
+        const auto partLinkPlace =
+            static_cast<int32_t>(part.Text.size() + part.Tail.size() + kPartLinkBreaks);
+        part.Links.reserve(Links.size() + 1);
+        for (const auto& link : Links) {
+            TLinkItem& copy = part.Links.emplace_back(link);
+            const bool inside = link.Position >= first && link.Position <= lastInside;
+            if (link.Kind == 'l' || link.Kind == 't') {
+                if (inside) {
+                    copy.Position = static_cast<int32_t>(link.Position - first);
+                } else {
+                    copy.Position = partLinkPlace;
+                    part.HasOutsideJumps = true;
+                }
+            } else if (!inside) {
+                copy.Kind = 'l';
+                copy.Position = 0;
+                copy.Target.clear();
+            }
+            copy.FinalPosition = copy.Position;
+        }
+
+        if (part.HasOutsideJumps) {
+            CheckLinkIdRoom(static_cast<int64_t>(LastLinkId) - FirstLinkId + 2);
+            ++part.LastLinkId;
+            TLinkItem& back = part.Links.emplace_back();
+            back.Kind = 'l';
+            back.Id = part.LastLinkId;
+            const char16_t mark = static_cast<char16_t>(part.LastLinkId);
+            part.Tail += std::u16string(kPartLinkBreaks, kLf) + Config->TextPartLink + u"  ";
+            for (int k = 0; k < 4; ++k) {
+                part.Tail += mark;
+                part.Tail += u'>';
+            }
+            part.Tail += mark;
+            part.Tail += u"      ";
+        }
+
+        Log(7, "Part " + std::to_string(i) + ", start " + std::to_string(start) + ", size " +
+                   std::to_string(z));
+        start += z;
+    }
+    return parts;
+}
+
+} // namespace paginor

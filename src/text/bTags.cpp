@@ -1,0 +1,270 @@
+// The tag analysis: two passes over the tagged text. The first collects the
+// headers, so that their link ids come before all others; the second writes
+// the text without tags, with link id characters, and makes the records.
+#include "text/bMarkup.h"
+#include "text/bText.h"
+
+#include "core/bVar.h"
+
+#include <cstdio>
+#include <unordered_map>
+
+namespace paginor {
+
+namespace {
+
+// A table of contents larger than this cannot come from a real book; it
+// guards against texts made of stray closing header tags, where every entry
+// would repeat most of the text.
+constexpr size_t kMaxTocLength = size_t{1} << 26;
+
+constexpr char16_t kLineFeed = u'\n';
+
+char16_t IdChar(int32_t id) {
+    return static_cast<char16_t>(id & 0xFFFF);
+}
+
+// First pass: a header record for every "#/header", holding the source
+// positions of the latest "#header" (0 before any) and of the closing tag.
+std::vector<TLinkItem> CollectHeaders(std::u16string_view source, int32_t firstId) {
+    std::vector<TLinkItem> headers;
+    TTagScanner tags(source);
+    bool open = false;
+    size_t openedAt = 0;
+    while (tags.Next()) {
+        if (tags.Name() == TTagName::Header) {
+            if (open) ThrowTagNotClosed(source, tags.Open());
+            open = true;
+            openedAt = tags.Open();
+        } else if (tags.Name() == TTagName::HeaderEnd) {
+            open = false;
+            TLinkItem header;
+            header.Kind = 't';
+            header.Position = static_cast<int32_t>(openedAt);
+            header.SourceEnd = static_cast<int32_t>(tags.Open());
+            header.Id = firstId + static_cast<int32_t>(headers.size());
+            headers.push_back(header);
+        }
+    }
+    return headers;
+}
+
+// Second pass. The nesting state (set by "#link" and "#header", cleared by
+// either closing tag) guards against nested items; the link state (only
+// "#link" ... "#/link") puts the link's id character before every character.
+class TTextWriter {
+public:
+    TTextWriter(std::u16string_view source, std::vector<TLinkItem>& records, int32_t nextId)
+        : NextId(nextId), Source(source), Records(records), HeaderCount(records.size()) {
+        Out.reserve(source.size() + source.size() / 8);
+    }
+
+    void Run() {
+        TTagScanner tags(Source);
+        bool more = true;
+        while (more) {
+            more = tags.Next();
+            Copy(tags.Run());
+            if (more) Tag(tags);
+        }
+        if (Linking) CloseLink();
+    }
+
+    int32_t NextId;
+    std::u16string Out;
+    int32_t TocPosition = 0;
+
+private:
+    std::u16string_view Source;
+    std::vector<TLinkItem>& Records;
+    size_t HeaderCount;
+    size_t HeadersDone = 0;
+    size_t TocLength = 0;
+
+    bool Nesting = false;
+    bool Linking = false;
+    char16_t LinkChar = 0;
+
+    // The latest "#header": its output and source positions.
+    size_t HeaderOut = 0;
+    size_t HeaderSource = 0;
+    // First output index at or after HeaderOut above U+0020 (scanned lazily),
+    // and the last output index above U+0020: the ends of a trimmed title.
+    size_t TitleStart = 0;
+    size_t LastSolid = std::u16string::npos;
+
+    int32_t OutPosition() const { return static_cast<int32_t>(Out.size()); }
+
+    void Put(char16_t c) {
+        if (c > 0x20) LastSolid = Out.size();
+        Out += c;
+    }
+
+    void Copy(std::u16string_view run) {
+        for (char16_t c : run) {
+            if (c == u'>') continue; // a ">" outside a tag never reaches the text
+            if (Linking) Put(LinkChar);
+            Put(c);
+        }
+    }
+
+    void CheckNesting(const TTagScanner& tags) const {
+        if (Nesting) ThrowTagNotClosed(Source, tags.Open());
+    }
+
+    TLinkItem& AddRecord(char kind, std::u16string target, int32_t id) {
+        TLinkItem& item = Records.emplace_back();
+        item.Kind = kind;
+        item.Target = std::move(target);
+        item.Position = item.FinalPosition = OutPosition();
+        item.Id = id;
+        return item;
+    }
+
+    void Tag(const TTagScanner& tags) {
+        switch (tags.Name()) {
+        case TTagName::Link:
+            OpenLink(tags);
+            break;
+        case TTagName::LinkEnd:
+            Nesting = false;
+            if (Linking) CloseLink();
+            break;
+        case TTagName::Image: {
+            CheckNesting(tags);
+            const int32_t id = NextId++;
+            AddRecord('I', u"I" + tags.Argument(), id);
+            Put(IdChar(id));
+            break;
+        }
+        case TTagName::Label:
+            CheckNesting(tags);
+            AddRecord('*', u"#" + tags.Argument(), 0);
+            break;
+        case TTagName::TableOfContent:
+            CheckNesting(tags);
+            TocPosition = OutPosition();
+            break;
+        case TTagName::Header:
+            CheckNesting(tags);
+            Nesting = true;
+            HeaderOut = TitleStart = Out.size();
+            HeaderSource = tags.Open();
+            break;
+        case TTagName::HeaderEnd:
+            Nesting = false;
+            CloseHeader(tags.Open());
+            break;
+        case TTagName::Unknown:
+            break;
+        }
+    }
+
+    // A link of a known kind gets a record and its id at once, so that ids
+    // stay consecutive in record order. A link of an unknown kind has no
+    // record to carry an id: its text stays plain.
+    void OpenLink(const TTagScanner& tags) {
+        CheckNesting(tags);
+        Nesting = true;
+        if (Linking) CloseLink(); // a link left open behind a stray "#/header"
+        TLinkArgument link = SplitLinkArgument(tags.Argument());
+        if (link.Kind == 0) return;
+        const int32_t id = NextId++;
+        AddRecord(link.Kind, static_cast<char16_t>(link.Kind) + link.Target, id);
+        Linking = true;
+        LinkChar = IdChar(id);
+    }
+
+    void CloseLink() {
+        Put(LinkChar);
+        Linking = false;
+    }
+
+    void CloseHeader(size_t closeSource) {
+        if (HeadersDone >= HeaderCount) return;
+        TLinkItem& header = Records[HeadersDone];
+        if (header.SourceEnd != static_cast<int32_t>(closeSource) ||
+            header.Position != static_cast<int32_t>(HeaderSource))
+            return;
+        ++HeadersDone;
+        while (TitleStart < Out.size() && Out[TitleStart] <= 0x20)
+            ++TitleStart;
+        const size_t end = TitleStart < Out.size() ? LastSolid + 1 : TitleStart;
+        const size_t titleLength = end - TitleStart;
+        TocLength += 2 * titleLength + 2;
+        if (TocLength > kMaxTocLength)
+            throw TBookError("Table of contents is too large: more than " +
+                             std::to_string(kMaxTocLength) + " characters");
+        const char16_t mark = IdChar(header.Id);
+        std::u16string line;
+        line.reserve(2 * titleLength + 2);
+        for (size_t i = TitleStart; i < end; ++i) {
+            line += mark;
+            line += Out[i] < 0x20 ? u' ' : Out[i];
+        }
+        line += mark;
+        line += kLineFeed;
+        header.Target = std::move(line);
+        header.Position = static_cast<int32_t>(HeaderOut);
+    }
+};
+
+// Labels and the links that name them match in any letter case; lower-casing
+// already happened when the tag was read, and the Greek final sigma, which
+// upper-cases to the same letter as sigma, is folded onto it here.
+std::u16string LabelKey(std::u16string_view target) {
+    std::u16string key(target);
+    for (auto& c : key)
+        if (c == u'\u03C2') c = u'\u03C3';
+    return key;
+}
+
+void ResolveLabels(std::vector<TLinkItem>& records) {
+    std::unordered_map<std::u16string, int32_t> labels;
+    for (const auto& item : records)
+        if (item.Kind == '*') labels.emplace(LabelKey(item.Target), item.Position);
+    for (auto& item : records) {
+        if (item.Kind != '#') continue;
+        auto found = labels.find(LabelKey(item.Target));
+        if (found == labels.end()) continue;
+        item.Position = item.FinalPosition = found->second;
+        item.Kind = 'l';
+    }
+}
+
+std::string RecordLine(size_t index, const TLinkItem& item) {
+    char id[16];
+    std::snprintf(id, sizeof id, "%08X", static_cast<uint32_t>(item.Id));
+    return "   " + std::to_string(index) + item.Kind + ":" + id + ":" +
+           std::to_string(item.Position) + ":" + ToUtf8(item.Target);
+}
+
+} // namespace
+
+void TBookText::ProcessTags() {
+    Log(7, ".. Processing tags in text");
+    std::vector<TLinkItem> records = CollectHeaders(Text, FirstLinkId);
+    TTextWriter writer(Text, records, FirstLinkId + static_cast<int32_t>(records.size()));
+    writer.Run();
+    CheckLinkIdRoom(static_cast<int64_t>(writer.NextId) - FirstLinkId);
+
+    Text = std::move(writer.Out);
+    Length = static_cast<int32_t>(Text.size());
+    TocPosition = writer.TocPosition;
+    TocText.clear();
+    for (const auto& item : records)
+        if (item.Kind == 't') TocText += item.Target;
+    ResolveLabels(records);
+
+    const bool details = LogThreshold() >= 7;
+    Links.clear();
+    Links.reserve(records.size());
+    for (size_t k = 0; k < records.size(); ++k) {
+        records[k].FinalPosition = records[k].Position;
+        if (details) Log(7, RecordLine(k, records[k]));
+        if (records[k].Kind != '*') Links.push_back(std::move(records[k]));
+    }
+    LastLinkId = FirstLinkId + static_cast<int32_t>(Links.size()) - 1;
+}
+
+} // namespace paginor
