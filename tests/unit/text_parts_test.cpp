@@ -306,3 +306,20 @@ TEST(TextParts, PartLinkWithoutRoomFails) {
     EXPECT_EQ(ErrorOf(book), "Not enough free character codes for link ids: the book needs 3, "
                              "the longest free run holds 2");
 }
+
+TEST(TextParts, FirstPartEndingBeforeTheContentsStillReachesItsNotice) {
+    const TBookConfig config = PartConfig(20, 0);
+    const TBookText book(u"<#header>One<#/header>" + std::u16string(40, u'a') +
+                             u"<#tableofcontent><#header>Two<#/header>" + std::u16string(40, u'b'),
+                         config);
+    auto parts = book.SplitIntoParts();
+    ASSERT_GE(parts.size(), 2u);
+    TBookText& first = parts[0];
+    ASSERT_LT(first.Length, book.TocPosition);
+    // The contents follow the part's text, and the position says so.
+    EXPECT_EQ(first.TocPosition, first.Length);
+    first.ResolveFinalPositions();
+    const std::u16string full = first.FullText();
+    EXPECT_EQ(full.substr(first.Links[1].FinalPosition, 10), u"Other part");
+    EXPECT_EQ(full.substr(first.Links[0].FinalPosition, 3), u"One");
+}
