@@ -1,11 +1,13 @@
 """Books made by the program, opened by the reader in the midp-host: the first
 screen shows the book's first words in each text encoding, pages turn, and the
-configuration's password and colours reach the screen."""
+configuration's password, colours, loadable font and layout reach the screen,
+and the bundled example's contents lead to its chapters."""
 import os
 import shutil
 import subprocess
 import tempfile
 import unittest
+import zipfile
 
 from readerkit import Book, Shot, run_host
 
@@ -88,6 +90,37 @@ class BuiltBooks(unittest.TestCase):
         (shot,), _ = self.shots(jar, ["key:fire", "shot"])
         self.assertEqual(shot.at(0, 0), NAVY)
         self.assertGreater(shot.count(YELLOW), 500)
+
+
+    def test_loadable_font_upright_and_turned(self):
+        font = ["FontName1=Liberation Sans", "FontSize1=8"]
+        upright = self.make(TEXT.encode("utf-8"), font + ["PortraitLayout=true"])
+        turned = self.make(TEXT.encode("utf-8"), font + ["PortraitLayout=false"])
+        with zipfile.ZipFile(turned) as z:
+            self.assertIn("font0p0.dat", z.namelist())
+        (p,), _ = self.shots(upright, ["key:fire", "shot"], size="208x176")
+        (l,), _ = self.shots(turned, ["key:fire", "shot"], size="176x208")
+        self.assertGreater(p.count(BLACK), 1000)
+        for y in range(l.height):
+            for x in range(l.width):
+                self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
+
+    def test_example_book_contents_lead_to_the_chapters(self):
+        examples = os.path.join(os.environ["PAGINOR_SOURCE_DIR"], "examples")
+        for name in os.listdir(examples):
+            shutil.copy(os.path.join(examples, name), self.path(name))
+        proc = subprocess.run([self.program, "-make", self.path("example.cfg")], capture_output=True,
+                              text=True, timeout=120)
+        self.assertEqual(proc.returncode, 0, proc.stdout)
+        jar = self.path(os.path.join("midlets", "Example.jar"))
+        # The second entry of the contents, followed; then the same header
+        # found by searching past its line in the contents.
+        (first, followed, found), _ = self.shots(jar, [
+            "key:fire", "shot", "key:right", "key:right", "key:fire", "idle", "shot",
+            "key:1", "select:1", "key:4", "type:2. The night", "cmd:Ok", "key:9", "idle", "shot"])
+        self.assertGreater(first.count(0x0000FF), 100)  # the contents are links
+        self.assertNotEqual(first.pixels, followed.pixels)
+        self.assertEqual(followed.pixels, found.pixels)
 
 
 if __name__ == "__main__":
