@@ -8,9 +8,9 @@
 namespace paginor {
 
 struct TStoredResource {
-    const char* Name;             // file name in the archive, e.g. "TBookMIDlet.class"
-    const unsigned char* Stored;  // stored bytes
-    size_t Length;                // length in bytes
+    const char* Name;            // file name in the archive, e.g. "TBookMIDlet.class"
+    const unsigned char* Stored; // stored bytes
+    size_t Length;               // length in bytes
 };
 
 // The ten reader classes in the order they are written into a midlet:
