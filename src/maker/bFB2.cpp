@@ -218,11 +218,15 @@ void TFictionBookConverter::ConvertLink(TXmlNode link) {
     CollectText(link);
 }
 
+// An epigraph is mostly a quotation: its paragraphs, tables, verse and cites
+// are all kept, since dropping a poem quoted at a chapter's head loses text.
 void TFictionBookConverter::ConvertEpigraph(TXmlNode element) {
     if (!element.Is("epigraph") || !element.HasChildren()) return;
     for (const TXmlNode child : element.Children()) {
         ConvertParagraph(child);
         ConvertTable(child);
+        ConvertPoem(child);
+        ConvertCite(child);
         if (child.Is("image")) {
             const std::string fileName = SaveImageElement(child);
             if (!fileName.empty()) {
@@ -234,6 +238,8 @@ void TFictionBookConverter::ConvertEpigraph(TXmlNode element) {
     }
 }
 
+// A poem keeps its epigraph and the date under it (a line of its own), like
+// the rest of the author's text.
 void TFictionBookConverter::ConvertPoem(TXmlNode element) {
     if ((!element.Is("poem") && !element.Is("stanza")) || !element.HasChildren()) return;
     for (const TXmlNode child : element.Children()) {
@@ -241,7 +247,12 @@ void TFictionBookConverter::ConvertPoem(TXmlNode element) {
             ConvertPoem(child);
             Output += kLineBreak;
         }
+        if (child.Is("date")) {
+            CollectText(child);
+            Output += kLineBreak;
+        }
         ConvertTitle(child);
+        ConvertEpigraph(child);
         ConvertParagraph(child);
     }
 }

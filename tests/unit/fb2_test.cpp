@@ -142,15 +142,16 @@ TEST_F(Fb2Import, ConvertsStructureToTaggedText) {
         {"table: one line per cell",
          "<table><tr><th>a</th><td>b</td></tr><tr><td>c</td><td/></tr></table>",
          "[1, 1]: a\r\n[1, 2]: b\r\n[2, 1]: c\r\n[2, 2]: \r\n"},
-        {"poem with title, stanzas and author",
-         "<section><poem><title><p>P</p></title><epigraph><p>lost</p></epigraph>"
+        {"poem with title, epigraph, stanzas, author and date",
+         "<section><poem><title><p>P</p></title><epigraph><p>motto</p></epigraph>"
          "<stanza><v>l1</v><v>l2</v></stanza><stanza><v>l3</v></stanza>"
          "<text-author>A</text-author><date>1900</date></poem></section>",
-         "\r\n<#header 2>P<#/header>\r\n\r\nl1\r\nl2\r\n\r\nl3\r\n\r\nA\r\n"},
-        {"epigraph keeps paragraphs and tables only",
-         "<epigraph><p>E</p><poem><stanza><v>lost</v></stanza></poem>"
+         "\r\n<#header 2>P<#/header>\r\n\r\nmotto\r\nl1\r\nl2\r\n\r\nl3\r\n\r\nA\r\n1900\r\n"},
+        {"epigraph keeps paragraphs, tables, verse and cites",
+         "<epigraph><p>E</p><poem><stanza><v>verse</v></stanza></poem>"
+         "<cite><p>quoted</p></cite>"
          "<table><tr><td>t</td></tr></table><text-author>W</text-author></epigraph>",
-         "E\r\n[1, 1]: t\r\nW\r\n"},
+         "E\r\nverse\r\n\r\nquoted\r\n[1, 1]: t\r\nW\r\n"},
         {"cite with poem, nested cite and author",
          "<cite><p>C</p><poem><stanza><v>v</v></stanza></poem><cite><p>in</p></cite>"
          "<text-author>T</text-author></cite>",
@@ -465,9 +466,11 @@ TEST_F(Fb2Import, ImportsTheComplexSample) {
               "\r\n<#header 1>" + churchill + "<#/header>");
     EXPECT_NE(text.find("<#label ID-8>\r\n\r\n<#header 2><#/header>"), std::string::npos);
     EXPECT_NE(text.find("Content\r\n"), std::string::npos); // epigraph paragraph
-    EXPECT_NE(text.find("* * *\r\n"), std::string::npos);   // subtitle
-    EXPECT_TRUE(text.ends_with("yep\r\n"));                 // the notes body
-    EXPECT_EQ(text.find("body.jpg"), std::string::npos);    // no such binary
+    // the verse of the poem quoted in the epigraph
+    EXPECT_NE(text.find("\xD0\x9F\xD0\xBB\xD0\xB0\xD1\x87\r\n"), std::string::npos);
+    EXPECT_NE(text.find("* * *\r\n"), std::string::npos); // subtitle
+    EXPECT_TRUE(text.ends_with("yep\r\n"));               // the notes body
+    EXPECT_EQ(text.find("body.jpg"), std::string::npos);  // no such binary
     EXPECT_EQ(FilesUnder(Pictures).size(), 1u);
 }
 
