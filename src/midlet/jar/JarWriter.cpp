@@ -61,11 +61,9 @@ std::string ExtraField(const std::string& name) {
     return out;
 }
 
-std::string LocalHeader(const TJarEntry& entry) {
-    const std::string extra = ExtraField(entry.Name);
-    std::string out;
-    PutLittleEndian32(out, kLocalHeaderSignature);
-    PutLittleEndian16(out, kVersion);
+// The fields a local header and a central record share, from the flags to the
+// extra field's length.
+void PutEntryFields(std::string& out, const TJarEntry& entry, const std::string& extra) {
     PutLittleEndian16(out, entry.Flags);
     PutLittleEndian16(out, entry.Method);
     PutLittleEndian16(out, entry.DosTime);
@@ -75,6 +73,14 @@ std::string LocalHeader(const TJarEntry& entry) {
     PutLittleEndian32(out, static_cast<uint32_t>(entry.Size));
     PutLittleEndian16(out, static_cast<uint16_t>(entry.Name.size()));
     PutLittleEndian16(out, static_cast<uint16_t>(extra.size()));
+}
+
+std::string LocalHeader(const TJarEntry& entry) {
+    const std::string extra = ExtraField(entry.Name);
+    std::string out;
+    PutLittleEndian32(out, kLocalHeaderSignature);
+    PutLittleEndian16(out, kVersion);
+    PutEntryFields(out, entry, extra);
     return out + entry.Name + extra;
 }
 
@@ -84,15 +90,7 @@ std::string CentralRecord(const TJarEntry& entry) {
     PutLittleEndian32(out, kCentralRecordSignature);
     PutLittleEndian16(out, kVersion); // made by
     PutLittleEndian16(out, kVersion); // needed
-    PutLittleEndian16(out, entry.Flags);
-    PutLittleEndian16(out, entry.Method);
-    PutLittleEndian16(out, entry.DosTime);
-    PutLittleEndian16(out, entry.DosDate);
-    PutLittleEndian32(out, entry.Crc);
-    PutLittleEndian32(out, static_cast<uint32_t>(entry.CompressedSize));
-    PutLittleEndian32(out, static_cast<uint32_t>(entry.Size));
-    PutLittleEndian16(out, static_cast<uint16_t>(entry.Name.size()));
-    PutLittleEndian16(out, static_cast<uint16_t>(extra.size()));
+    PutEntryFields(out, entry, extra);
     PutLittleEndian16(out, 0); // comment length
     PutLittleEndian16(out, 0); // disk number
     PutLittleEndian16(out, 0); // internal attributes
