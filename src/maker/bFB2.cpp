@@ -325,13 +325,26 @@ void TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::string
                    "] bytes from FB2 file");
 }
 
+// Appends a text node. A line break in the XML source is only layout (a
+// pretty-printed book wraps and indents its paragraphs), so a run of white
+// space that holds one becomes a single blank, or nothing at the start of a
+// line; blanks within a line are the author's and stay.
 void TFictionBookConverter::AppendText(std::string_view text) {
-    for (;;) {
-        const size_t cut = text.find_first_of("<>");
+    constexpr std::string_view kSpace = " \t\r\n";
+    while (!text.empty()) {
+        const size_t cut = text.find_first_of("<>\r\n");
         if (cut == std::string_view::npos) break;
-        Output += text.substr(0, cut);
-        Output += text[cut] == '<' ? kLessThanShown : kGreaterThanShown;
-        text.remove_prefix(cut + 1);
+        if (text[cut] == '<' || text[cut] == '>') {
+            Output += text.substr(0, cut);
+            Output += text[cut] == '<' ? kLessThanShown : kGreaterThanShown;
+            text.remove_prefix(cut + 1);
+            continue;
+        }
+        const size_t runStart = text.find_last_not_of(kSpace, cut);
+        const size_t runEnd = text.find_first_not_of(kSpace, cut);
+        Output += text.substr(0, runStart == std::string_view::npos ? 0 : runStart + 1);
+        if (!Output.empty() && !Output.ends_with('\n')) Output += ' ';
+        text.remove_prefix(runEnd == std::string_view::npos ? text.size() : runEnd);
     }
     Output += text;
 }
