@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <system_error>
 
@@ -21,7 +22,8 @@ constexpr int kModeSmaller = 2; // JPEG and PNG, keep the smaller
 constexpr int kModePng = 3;
 constexpr int kModeJpeg = 4;
 
-constexpr char16_t kPictureKind = u'I';
+constexpr char16_t kPictureKind = u'I';     // an inline picture
+constexpr char16_t kPictureLinkKind = u'i'; // a link that shows a picture
 constexpr std::u16string_view kNoResize = u"noresize";
 
 // The argument of a picture tag: an optional rule in square brackets, then
@@ -166,34 +168,69 @@ void TBookMidlet::ConvertBookPictures() {
     std::optional<TPictureConverter> converter;
     if (mode != kModeCopy) converter.emplace();
 
+    // The archive name each source file got, by its canonical path, so that a
+    // picture link to a file already stored leads to that stored picture.
+    std::map<std::filesystem::path, std::u16string> stored;
+    auto remember = [&](const std::u16string& source, const std::u16string& name) {
+        std::error_code error;
+        const auto key = std::filesystem::canonical(ToPath(source), error);
+        if (!error) stored.emplace(key, name);
+    };
+
+    // Inline pictures first, one number each in Links order: every tag may
+    // carry its own rule, so two tags naming one file still get a file each.
     int number = 1;
     for (auto& link : BookText->Links) {
         if (link.Kind != kPictureKind) continue;
         const TPictureReference reference = SplitReference(link.Target.substr(1));
         Log(7, ".. Analyzing link to picture " + ToUtf8(link.Target));
         const std::u16string source = FindPictureFile(*Config, reference.FileName);
-        const std::u16string base = IntToStr(number++);
+        const std::u16string name = StoreBookPicture(source, reference.Rule, number++);
+        link.Target = kPictureKind + name;
+        remember(source, name);
+    }
 
-        if (mode == kModeSmaller) {
-            const std::u16string jpgName = base + u".jpg";
-            const std::u16string pngName = base + u".png";
-            const int64_t jpgSize = ConvertPicture(source, jpgName, reference.Rule);
-            const int64_t pngSize = ConvertPicture(source, pngName, reference.Rule);
-            // The smaller wins, the PNG on a tie; a candidate that left no file
-            // loses to one that did (the JPEG when neither did).
-            const bool pngWins = pngSize != -1 && (jpgSize == -1 || pngSize <= jpgSize);
-            link.Target = kPictureKind + (pngWins ? pngName : jpgName);
-            std::error_code ignored;
-            std::filesystem::remove(ToPath(Config->Temp1Dir + u"/" + (pngWins ? jpgName : pngName)),
-                                    ignored);
+    // Then picture links, whose target is a file name: they lead to the
+    // picture stored from that file, which is converted with the default rule
+    // under the next number when no inline picture or earlier link stored it.
+    for (auto& link : BookText->Links) {
+        if (link.Kind != kPictureLinkKind) continue;
+        Log(7, ".. Analyzing link to picture " + ToUtf8(link.Target));
+        const std::u16string source = FindPictureFile(*Config, TrimControls(link.Target.substr(1)));
+        std::error_code error;
+        const auto found = stored.find(std::filesystem::canonical(ToPath(source), error));
+        if (!error && found != stored.end()) {
+            link.Target = kPictureLinkKind + found->second;
+            Log(7, "+ Picture link leads to picture file " + ToUtf8(found->second));
             continue;
         }
-        const bool png = mode == kModePng || (mode == kModeCopy && IsPngName(source));
-        const std::u16string name = base + (png ? u".png" : u".jpg");
-        link.Target = kPictureKind + name;
-        ConvertPicture(source, name,
-                       mode == kModeCopy ? std::u16string(kNoResize) : reference.Rule);
+        const std::u16string name = StoreBookPicture(source, u"", number++);
+        link.Target = kPictureLinkKind + name;
+        remember(source, name);
     }
+}
+
+std::u16string TBookMidlet::StoreBookPicture(const std::u16string& source,
+                                             const std::u16string& rule, int number) {
+    const int mode = Config->ImageMode;
+    const std::u16string base = IntToStr(number);
+    if (mode == kModeSmaller) {
+        const std::u16string jpgName = base + u".jpg";
+        const std::u16string pngName = base + u".png";
+        const int64_t jpgSize = ConvertPicture(source, jpgName, rule);
+        const int64_t pngSize = ConvertPicture(source, pngName, rule);
+        // The smaller wins, the PNG on a tie; a candidate that left no file
+        // loses to one that did (the JPEG when neither did).
+        const bool pngWins = pngSize != -1 && (jpgSize == -1 || pngSize <= jpgSize);
+        std::error_code ignored;
+        std::filesystem::remove(ToPath(Config->Temp1Dir + u"/" + (pngWins ? jpgName : pngName)),
+                                ignored);
+        return pngWins ? pngName : jpgName;
+    }
+    const bool png = mode == kModePng || (mode == kModeCopy && IsPngName(source));
+    const std::u16string name = base + (png ? u".png" : u".jpg");
+    ConvertPicture(source, name, mode == kModeCopy ? std::u16string(kNoResize) : rule);
+    return name;
 }
 
 int64_t TBookMidlet::ConvertPicture(const std::u16string& source, const std::u16string& archiveName,

@@ -119,34 +119,41 @@ class PicturesTest(unittest.TestCase):
     def test_modes_convert_name_and_link_the_pictures(self):
         self.write("wide.png", halves(400, 200))
         self.write("Small.PNG", halves(60, 40))
+        self.write("tall.png", halves(100, 300))
+        # The picture links name files: one shown inline already, one not.
         text = ("Before <#image wide.png> and <#image [-resize 50x50>] small.png> after.\n"
-                "See <#link image 1.png>the first picture<#/link>.\n")
-        for mode, first, second in [(1, "1.png", "2.png"), (3, "1.png", "2.png"),
-                                    (4, "1.jpg", "2.jpg"), (2, "1.png", "2.png")]:
+                "See <#link image wide.png>the first picture<#/link> and "
+                "<#link image tall.png>a tall one<#/link>.\n")
+        for mode, first, second, third in [(1, "1.png", "2.png", "3.png"),
+                                           (3, "1.png", "2.png", "3.png"),
+                                           (4, "1.jpg", "2.jpg", "3.jpg"),
+                                           (2, "1.png", "2.png", "3.png")]:
             with self.subTest(mode=mode):
                 status, log, jar = self.make(text, mode)
                 self.assertEqual(status, 0, log)
                 with zipfile.ZipFile(jar) as z:
                     names = z.namelist()
                     pictures = sorted(n for n in names if n[0].isdigit())
-                    self.assertEqual(pictures, sorted([first, second]))
+                    self.assertEqual(pictures, sorted([first, second, third]))
                     kind1, w1, h1 = picture_size(z.read(first))
                     kind2, w2, h2 = picture_size(z.read(second))
+                    kind3, w3, h3 = picture_size(z.read(third))
                     links = link_strings(z.read("cfg.dat"))
                 self.assertEqual(kind1, "png" if first.endswith(".png") else "jpeg")
-                self.assertIn("I" + first, links)
-                self.assertIn("I" + second, links)
-                self.assertIn("i1.png", links)  # a picture link is passed unchanged
+                self.assertEqual(kind3, kind1)
+                self.assertEqual([l for l in links if l[0] in "Ii"],
+                                 ["I" + first, "I" + second, "i" + first, "i" + third])
                 if mode == 1:
-                    self.assertEqual((w1, h1, w2, h2), (400, 200, 60, 40))
+                    self.assertEqual((w1, h1, w2, h2, w3, h3), (400, 200, 60, 40, 100, 300))
                 else:  # the default rule "160x128>", and the tag's own rule
                     self.assertEqual((w1, h1), (160, 80))
                     self.assertEqual((w2, h2), (50, 33))
+                    self.assertEqual((w3, h3), (43, 128))
 
     def test_reader_shows_the_inline_picture_and_the_picture_link(self):
         self.write("pic.png", halves(100, 60))
         status, log, jar = self.make(
-            "<#image pic.png>\nSee <#link image 1.png>the picture<#/link> again.\n", 3)
+            "<#image pic.png>\nSee <#link image pic.png>the picture<#/link> again.\n", 3)
         self.assertEqual(status, 0, log)
         shots = [os.path.join(self.dir, "shot%d.ppm" % i) for i in range(3)]
         # The page; then the first link (the inline picture) followed; then,
@@ -186,6 +193,9 @@ class PicturesTest(unittest.TestCase):
             ("<#image [-write %s] pic.png>" % outside, 3, ["pic.png", "-write is not allowed"]),
             ("<#image [@/etc/passwd] pic.png>", 4, ["@/etc/passwd is not allowed"]),
             ("<#image missing.png>", 2, ["missing.png", "File not found"]),
+            ("<#link image /etc/passwd>x<#/link>", 3,
+             ["/etc/passwd", "not a PNG, JPEG, GIF or BMP picture"]),
+            ("<#link image 1.png>x<#/link>", 3, ["1.png", "File not found"]),
         ]
         for text, mode, expected in cases:
             with self.subTest(text=text, mode=mode):

@@ -319,14 +319,14 @@ std::vector<std::u16string> CfgLinkStrings(const std::string& cfg, size_t count)
     return links;
 }
 
-TEST_F(PicturesTest, CfgDatCarriesTheArchiveNamesAndLeavesPictureLinksAlone) {
+TEST_F(PicturesTest, CfgDatCarriesTheArchiveNamesOfPicturesAndPictureLinks) {
     DrawPicture(Pics / "photo.jpg", "jpeg:", 300, 200, TLook::Photo);
     DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
     for (int mode : {0, 2}) {
         SCOPED_TRACE(mode);
         Config.ImageMode = mode;
         Links({Pic("photo.jpg"), u"[-resize 30x30] " + Pic("drawing.png")});
-        Text.Links.push_back({u"i1.jpg", 0, 0, 0, 5, 'i'}); // a picture link names the archive
+        Text.Links.push_back({u"i" + Pic("photo.jpg"), 0, 0, 0, 5, 'i'});
         Text.FirstLinkId = 1;
         Text.LastLinkId = 5;
         Midlet.BookText = &Text;
@@ -334,7 +334,10 @@ TEST_F(PicturesTest, CfgDatCarriesTheArchiveNamesAndLeavesPictureLinksAlone) {
         Midlet.WriteSettings();
         const auto links = CfgLinkStrings(FileBytes(Out("cfg.dat")), 5);
         if (mode == 0)
-            EXPECT_EQ(links[3], u"I[-resize 30x30] " + Pic("drawing.png"));
+            EXPECT_EQ(links,
+                      (std::vector<std::u16string>{
+                          u"hexample.org/page", u"I" + Pic("photo.jpg"), u"hexample.org/page",
+                          u"I[-resize 30x30] " + Pic("drawing.png"), u"i" + Pic("photo.jpg")}));
         else
             EXPECT_EQ(links,
                       (std::vector<std::u16string>{u"hexample.org/page", u"I1.jpg",
@@ -344,11 +347,103 @@ TEST_F(PicturesTest, CfgDatCarriesTheArchiveNamesAndLeavesPictureLinksAlone) {
     EXPECT_EQ(ReadBack(Out("2.png")).Width, 30u);
 }
 
+TEST_F(PicturesTest, PictureLinksLeadToTheStoredPictureOfTheirFile) {
+    DrawPicture(Pics / "photo.jpg", "jpeg:", 300, 200, TLook::Photo);
+    DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
+    DrawPicture(Pics / "other.png", "png:", 300, 200, TLook::Drawing);
+    fs::create_symlink(Pics / "photo.jpg", Pics / "alias.jpg");
+    Config.SourceDir = FromPath(Pics) + u"/";
+    // The inline pictures keep numbers 1 and 2 whatever the links say; a link
+    // finds its file like a picture tag does (here relative to the source),
+    // and a file reached by another spelling or through a symbolic link is
+    // the same file.
+    const std::vector<std::pair<char, std::u16string>> records = {
+        {'i', u"other.png"}, // not stored inline: converted as number 3
+        {'I', Pic("photo.jpg")},   {'I', u"[-resize 30x30] " + Pic("drawing.png")},
+        {'i', u"drawing.png"},     // the second inline picture, with its own rule
+        {'i', u"./alias.jpg"},     // the first inline picture
+        {'i', Pic("./other.png")}, // the link that stored number 3
+    };
+    struct TCase {
+        int Mode;
+        std::vector<std::u16string> Targets;
+        std::vector<std::string> Files;
+    };
+    const std::vector<TCase> cases = {
+        {1,
+         {u"i3.png", u"I1.jpg", u"I2.png", u"i2.png", u"i1.jpg", u"i3.png"},
+         {"1.jpg", "2.png", "3.png"}},
+        {2,
+         {u"i3.png", u"I1.jpg", u"I2.png", u"i2.png", u"i1.jpg", u"i3.png"},
+         {"1.jpg", "2.png", "3.png"}},
+        {3,
+         {u"i3.png", u"I1.png", u"I2.png", u"i2.png", u"i1.png", u"i3.png"},
+         {"1.png", "2.png", "3.png"}},
+        {4,
+         {u"i3.jpg", u"I1.jpg", u"I2.jpg", u"i2.jpg", u"i1.jpg", u"i3.jpg"},
+         {"1.jpg", "2.jpg", "3.jpg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Mode);
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            fs::remove(entry);
+        Config.ImageMode = c.Mode;
+        Text.Links.clear();
+        for (const auto& [kind, target] : records)
+            Text.Links.push_back({std::u16string(1, kind) + target, 0, 0, 0, 1, kind});
+        Midlet.BookText = &Text;
+        Midlet.ConvertBookPictures();
+        std::vector<std::u16string> targets;
+        for (const auto& link : Text.Links)
+            targets.push_back(link.Target);
+        EXPECT_EQ(targets, c.Targets);
+        EXPECT_EQ(OutFiles(), c.Files);
+        // The link's own picture is converted like an inline one without a rule.
+        const fs::path third = Out(c.Files[2]);
+        if (c.Mode == 1) {
+            EXPECT_EQ(FileBytes(third), FileBytes(Pics / "other.png"));
+        } else {
+            EXPECT_EQ(ReadBack(third).Width, 160u);
+            EXPECT_EQ(ReadBack(third).Format, c.Mode == 4 ? "JPEG" : "PNG");
+        }
+        EXPECT_EQ(ReadBack(Out(c.Files[1])).Width, c.Mode == 1 ? 300u : 30u); // mode 1 copies
+    }
+}
+
+TEST_F(PicturesTest, APictureLinkToABadFileEndsTheMidletLikeAPictureTag) {
+    WriteBytes(Pics / "notes.png", "plain text\n");
+    struct {
+        int Mode;
+        std::string Source;
+        std::string Expected;
+    } const cases[] = {
+        {3, "missing.png", "File not found"},
+        {2, "notes.png", "not a PNG, JPEG, GIF or BMP picture"},
+        {1, "notes.png", "! Can't save picture file "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Source);
+        Config.ImageMode = c.Mode;
+        Text.Links = {{u"i" + Pic(c.Source), 0, 0, 0, 1, 'i'}};
+        Midlet.BookText = &Text;
+        try {
+            Midlet.ConvertBookPictures();
+            ADD_FAILURE() << "no error";
+        } catch (const TBookError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(ToUtf8(Pic(c.Source))), std::string::npos) << message;
+            EXPECT_NE(message.find(c.Expected), std::string::npos) << message;
+        }
+        EXPECT_TRUE(OutFiles().empty());
+    }
+}
+
 TEST_F(PicturesTest, ModeZeroAndUnknownModesLeaveTheRecordsAlone) {
     DrawPicture(Pics / "drawing.png", "png:", 40, 30, TLook::Drawing);
     for (int mode : {0, 5, -1}) {
         Config.ImageMode = mode;
         Links({u"[-write /tmp/x] " + Pic("drawing.png"), Pic("missing.png")});
+        Text.Links.push_back({u"i" + Pic("missing.png"), 0, 0, 0, 3, 'i'});
         const auto before = Text.Links;
         Midlet.BookText = &Text;
         Midlet.ConvertBookPictures();
