@@ -66,6 +66,28 @@ std::u16string FolderPart(const std::u16string& name) {
     return slash == std::u16string::npos ? u"" : name.substr(0, slash + 1);
 }
 
+// The mask part of a folder-mode pattern (after its last "/").
+std::u16string MaskPart(const std::u16string& pattern) {
+    return pattern.substr(FolderPart(pattern).size());
+}
+
+// The folder's full path with links resolved, without a trailing "/" ("" is
+// the current folder); a part that does not exist is kept as written.
+fs::path FullFolderPath(const std::u16string& folder) {
+    std::error_code ec;
+    fs::path path =
+        fs::weakly_canonical(fs::absolute(ToPath(folder.empty() ? u"." : folder), ec), ec);
+    if (!path.has_filename()) path = path.parent_path();
+    return path;
+}
+
+// Whether the path is the folder or lies below it.
+bool IsWithin(const fs::path& path, const fs::path& folder) {
+    return !folder.empty() &&
+           std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first ==
+               folder.end();
+}
+
 bool IsFolder(const std::u16string& name) {
     std::error_code ec;
     return !name.empty() && fs::is_directory(ToPath(name), ec);
@@ -165,6 +187,27 @@ void TBookMaker::SetUpFolders() {
     InExeDir = true;
 }
 
+// Every run empties the work folders; a user's file must never lie in one.
+// The output folder, the configuration's folder and the sources' folder are
+// refused when they are a work folder or lie inside one.
+void TBookMaker::CheckWorkFolders(bool folderMode) const {
+    const std::pair<const char*, std::u16string> userFolders[] = {
+        {"the output folder", Config.OutputDir},
+        {"the configuration file's folder", Config.ConfigDir},
+        {"the source folder", SourceFolder(folderMode)},
+    };
+    for (const std::u16string* work : {&Config.Temp1Dir, &Config.MetaInfDir, &Config.Temp2Dir}) {
+        const fs::path workPath = FullFolderPath(*work);
+        for (const auto& [what, folder] : userFolders) {
+            const fs::path path = FullFolderPath(folder);
+            if (IsWithin(path, workPath))
+                throw TBookError(std::string("Can't use ") + what + " " + path.string() +
+                                 ": it lies in the work folder " + workPath.string() +
+                                 ", which every run empties");
+        }
+    }
+}
+
 void TBookMaker::CreateWorkFolders() {
     Log(6, ".. Creating directories ");
     const std::pair<std::u16string*, const char16_t*> folders[] = {
@@ -189,6 +232,7 @@ bool TBookMaker::Run(bool folderMode) {
         SetUpFolders();
         lock.emplace(*this, Config.ExeDir + kLockFileName);
         CreateWorkFolders();
+        CheckWorkFolders(folderMode);
     } catch (const std::exception& e) {
         ReportFailure(e, false);
         return false;
@@ -229,9 +273,16 @@ std::u16string TBookMaker::SearchFolder(const std::u16string& folder,
     return folder;
 }
 
+// The folder the run reads its sources from: in folder mode the folder the
+// pattern names, otherwise the folder of the resolved source name.
+std::u16string TBookMaker::SourceFolder(bool folderMode) const {
+    if (!folderMode) return FolderPart(Config.ResolveFileName(Config.TextFileName));
+    return SearchFolder(FolderPart(Config.TextFileName), MaskPart(Config.TextFileName));
+}
+
 void TBookMaker::MakeFolderBooks() {
-    const std::u16string mask = Config.TextFileName.substr(FolderPart(Config.TextFileName).size());
-    const std::u16string folder = SearchFolder(FolderPart(Config.TextFileName), mask);
+    const std::u16string mask = MaskPart(Config.TextFileName);
+    const std::u16string folder = SourceFolder(true);
     Log(7, ".. Searching in folder [" + ToUtf8(folder) + "]");
     for (const std::u16string& entry : MatchingFiles(folder, mask)) {
         if (!HasAnyExtension(entry, kSourceExtensions)) continue;

@@ -35,6 +35,8 @@ public:
 private:
     void SetUpFolders();
     void CreateWorkFolders();
+    void CheckWorkFolders(bool folderMode) const;
+    std::u16string SourceFolder(bool folderMode) const;
     void MakeFolderBooks();
     std::u16string SearchFolder(const std::u16string& folder, const std::u16string& mask) const;
     void ReportFailure(const std::exception& error, bool clearFolders);

@@ -411,6 +411,60 @@ class MakeTest(unittest.TestCase):
         self.assertEqual(lines[-3:], ["- ! Can't create JAR/JAD file /proc/Out.jar",
                                       "- Can't create midlet", "- ! Can't create java program (MIDlet)"])
 
+    def test_user_folders_inside_the_work_folders_are_refused_before_anything_is_emptied(self):
+        prog = self.program.dir
+        for folder in ("temp1", "temp2/out", "elsewhere"):
+            os.makedirs(os.path.join(prog, folder))
+        os.symlink(os.path.join(prog, "temp2"), os.path.join(self.books, "link"))
+        # User files in the work folders; none may be lost to a refused run.
+        keep = {"temp1/Old.jar": b"an older midlet", "temp1/book.cfg": None,
+                "temp1/story.txt": b"A story in temp1.", "temp2/story.txt": b"A story in temp2.",
+                "temp2/out/Old.jar": b"another older midlet"}
+
+        def write_keep():
+            for name, data in keep.items():
+                if data is not None:
+                    with open(os.path.join(prog, name), "wb") as f:
+                        f.write(data)
+        plain = {"BookName": "Story", "ImageMode": "0", "TextFileName": self.book("story.txt", b"A story.")}
+        cases = [
+            # (options, configuration in, folder mode, refused folder, work folder)
+            (dict(plain, OutputDir=prog + "/temp1"), "books", False, "the output folder temp1", "temp1"),
+            (dict(plain, OutputDir="temp2/out"), "books", False, "the output folder temp2/out", "temp2"),
+            (dict(plain, OutputDir=prog + "/temp1/META-INF/"), "books", False,
+             "the output folder temp1/META-INF", "temp1"),
+            (dict(plain, OutputDir="midlets", TextFileName="story.txt"), "temp1", False,
+             "the configuration file's folder temp1", "temp1"),
+            (dict(plain, OutputDir="midlets", TextFileName=prog + "/temp2/story.txt"), "books", False,
+             "the source folder temp2", "temp2"),
+            (dict(plain, OutputDir="midlets", TextFileName="link/story.txt"), "books", False,
+             "the source folder temp2", "temp2"),
+            (dict(plain, OutputDir="midlets", TextFileName=prog + "/temp2/*.txt"), "books", True,
+             "the source folder temp2", "temp2"),
+        ]
+        for options, cfg_folder, folder_mode, refused, work in cases:
+            with self.subTest(options=options, cfg=cfg_folder):
+                write_keep()
+                cfg = os.path.join(prog if cfg_folder == "temp1" else self.root, cfg_folder, "book.cfg")
+                write_config(cfg, **options)
+                before = tree(prog)
+                status, lines = self.program.run("-makeall" if folder_mode else "-make", cfg,
+                                                 cwd=self.books)
+                self.assertEqual(status, 1, lines)
+                what, _, path = refused.rpartition(" ")
+                self.assertEqual(lines[-2:], ["- Can't create midlet",
+                                              "- Can't use %s %s/%s: it lies in the work folder %s/%s, "
+                                              "which every run empties" % (what, prog, path, prog, work)])
+                # Folders may be created; no file is removed, changed or added.
+                def files(found):
+                    return {k: v for k, v in found.items()
+                            if v is not None and not k.endswith(".dump") and k != "paginor.lock"}
+                self.assertEqual(files(tree(prog)), files(before))
+        # A folder that holds the work folders is no danger: the program's own.
+        status, lines = self.make(**dict(plain, OutputDir=prog))
+        self.assertEqual(status, 0, lines)
+        self.assertTrue(os.path.exists(os.path.join(prog, "Story.jar")))
+
     # --- the lock and the bundled example ---------------------------------
 
     def test_second_run_waits_for_the_lock(self):
