@@ -307,10 +307,17 @@ void TBookMaker::MakeBook() {
     if (word)
         throw TBookError("Can't import " + ToUtf8(Config.TextFileName) +
                          ": Word documents and HTML pages are not supported yet");
-    if (fictionBook)
-        SourceText = ImportFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
-    else
-        SourceText = LoadTextFile(Config.TextFileName);
+    try {
+        if (fictionBook)
+            SourceText = ImportFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
+        else
+            SourceText = LoadTextFile(Config.TextFileName);
+    } catch (const std::exception&) {
+        // The reason ("File not found", a parser error) does not say which
+        // file it was: a folder-mode run or a quiet log would not tell.
+        Log(3, "- Can't import source file " + ToUtf8(Config.TextFileName));
+        throw;
+    }
     if (Config.DebugLevel == kDumpLevel && (word || fictionBook))
         SaveDump(kSourceDumpName, SourceText);
 

@@ -376,7 +376,12 @@ class MakeTest(unittest.TestCase):
         self.book("plain.txt", b"Plain text.")
         missing = os.path.join(self.books, "missing.txt")
         cases = [
-            ({"TextFileName": "missing.txt"}, ["- Can't create midlet", "- File not found"], None),
+            ({"TextFileName": "missing.txt"},
+             ["- Can't import source file missing.txt", "- Can't create midlet", "- File not found"],
+             None),
+            ({"TextFileName": "missing.fb2", "DebugLevel": "3"},
+             ["- Can't import source file missing.fb2", "- Can't create midlet", "- File not found"],
+             None),
             ({"TextFileName": "tags.txt"},
              ["- Can't create midlet", "- Tag is not closed: #label b> more<#/link>"], None),
             ({"TextFileName": "page.html"}, None, "page.html"),
