@@ -4,6 +4,8 @@ import java.io.DataInputStream;
 import java.io.DataOutputStream;
 import java.io.InputStream;
 import java.io.IOException;
+import java.util.Calendar;
+import java.util.Date;
 import java.util.Hashtable;
 import java.util.Vector;
 import javax.microedition.lcdui.Alert;
@@ -19,6 +21,7 @@ import javax.microedition.lcdui.Font;
 import javax.microedition.lcdui.Form;
 import javax.microedition.lcdui.Graphics;
 import javax.microedition.lcdui.List;
+import javax.microedition.lcdui.StringItem;
 import javax.microedition.lcdui.TextBox;
 import javax.microedition.lcdui.TextField;
 import javax.microedition.midlet.MIDlet;
@@ -33,19 +36,29 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // Interface texts used when cfg.dat does not carry them: line feed,
     // index, tab, text.
     private static final String DEFAULT_TEXTS = "\n0\t1: Navigator\n1\t2: Add bookmark\n2\t3: Open bookmark\n3\t4: Find"
-        + "\n4\t5: Display\n8\tBook details\n9\tHelp\n10\tAbout\n11\tExit\n20\tLectoria 5.0.8"
-        + "\n21\torvantis.example\n50\tMenu\n52\tGo to link\n53\tMake a call\n54\tSend SMS\n200\tDisplay setup\n201\tRotate\n202\tWord wrap"
+        + "\n4\t5: Display\n5\t6: Backlight\n6\t7: Autoscroll\n7\t8: Date and time\n8\tBook details\n9\tHelp"
+        + "\n10\tAbout\n11\tExit\n20\tLectoria 5.0.8"
+        + "\n21\torvantis.example\n50\tMenu\n52\tGo to link\n53\tMake a call\n54\tSend SMS"
+        + "\n100\tBackLight setup\n101\tBackLight\n102\tAlways off\n103\tAlways on\n104\t10 sec\n105\t20 sec"
+        + "\n106\t30 sec\n107\t40 sec\n108\tBrightness (1-100%)\n109\tBacklight control works on Nokia phones only"
+        + "\n200\tDisplay setup\n201\tRotate\n202\tWord wrap"
         + "\n203\tLine spacing\n204\t-1\n205\t0\n206\t+1\n207\tChar spacing\n208\t-1\n209\t0\n210\t+1"
         + "\n211\tFont type 0..\n212\tColor map\n300\tNavigator\n302\tContents\n303\tFirst page"
-        + "\n304\tLast page\n305\tPosition (%)\n500\tSearch\n501\tFind Text"
-        + "\n502\tSearch options\n503\tFrom start of book\n504\tMatch case\n507\tNot Found\n600\tBookmarks\n602\tBookmark\n603\tBookmark saved"
+        + "\n304\tLast page\n305\tPosition (%)\n400\tAutoscrolling\n401\tAutoscrolling\n402\tDelay"
+        + "\n500\tSearch\n501\tFind Text\n502\tSearch options\n503\tFrom start of book\n504\tMatch case"
+        + "\n507\tNot Found\n600\tBookmarks\n601\tSaved bookmarks\n602\tBookmark\n603\tBookmark saved\n604\tDelete"
         + "\n700\tHelp form\n701\t*, Dial, Left softkey, Select:\n702\tMenu\n703\t1:\n704\tNavigator"
         + "\n705\t2:\n706\tSave bookmark\n707\t3:\n708\tBookmarks\n709\t4:\n710\tSearch\n711\t5:"
-        + "\n712\tDisplay\n719\t9:\n720\tSearch next\n721\t0:"
+        + "\n712\tDisplay\n713\t6:\n714\tBacklight\n715\t7:\n716\tAutoscrolling\n717\t8:\n718\tDate and time"
+        + "\n719\t9:\n720\tSearch next\n721\t0:"
         + "\n722\tFont\n723\t#, Down, Right\n724\tNext page\n725\tUp, Left:\n726\tPrevious page"
-        + "\n800\tInformation\n801\tBook details: \n808\tBook maker:\n813\tmy test book"
-        + "\n814\tPaginor 5.0.8\n900\tAbout\n901\tVersion\n902\tAuthor\n903\torvantis\n904\tWWW"
-        + "\n905\torvantis.example\n906\t5.0.8\n1100\tCancel\n1101\tApply\n1104\tOk\n1105\tMenu"
+        + "\n800\tInformation\n801\tBook details: \n802\tBook statistics: \n803\tSize\n804\tbyte(s), read"
+        + "\n805\t%, total reading time\n806\t, book was opened\n807\ttimes\n808\tBook maker:"
+        + "\n809\tMax paint time\n810\tms, max letters in screen \n811\t, perfomance\n812\tletters/sec"
+        + "\n813\tmy test book\n814\tPaginor 5.0.8\n815\tPerformance: "
+        + "\n900\tAbout\n901\tVersion\n902\tAuthor\n903\torvantis\n904\tWWW\n905\torvantis.example\n906\t5.0.8"
+        + "\n1000\tDate and time\n1001\tDate\n1002\tTime\n1003\tTotal reading time: \n1004\tBook was opened: "
+        + "\n1005\ttimes\n1100\tCancel\n1101\tApply\n1102\tGoTo\n1104\tOk\n1105\tMenu"
         + "\n1107\tExit\n1200\tFatal error\n1300\tPassword protection\n1301\tPassword\n";
     // Messages for link kinds the phone cannot open; cfg.dat has no texts for them.
     private static final String NO_SERVICE = "This phone cannot open this link: ";
@@ -55,6 +68,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private static final int SPLASH = 1;
     private static final int PICTURE = 2;
     private static final int KEY_SOFT1 = -6;
+    private static final int KEY_DIAL = -10;
 
     private Display display;
     private Canvas canvas;
@@ -63,6 +77,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private Command cancelCommand;
     private Command exitCommand;
     private Command menuCommand;
+    private Command goToCommand;
+    private Command deleteCommand;
     private Displayable menu;
     private Form passwordForm;
     private Form displayForm;
@@ -128,15 +144,19 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     protected void startApp() {
+        sessionStart = System.currentTimeMillis();
         if (display != null) return;
         display = Display.getDisplay(this);
         try {
             readSettings();
             midp2 = TBookCanvasInit.hasClass("javax.microedition.lcdui.game.GameCanvas");
+            nokiaLights = TBookCanvasInit.hasClass("com.nokia.mid.ui.DeviceControl");
             okCommand = new Command(text(1104), Command.OK, 1);
             cancelCommand = new Command(text(1100), Command.BACK, 2);
             exitCommand = new Command(text(1107), Command.EXIT, 3);
             menuCommand = new Command(text(1105), Command.SCREEN, 1);
+            goToCommand = new Command(text(1102), Command.OK, 1);
+            deleteCommand = new Command(text(604), Command.SCREEN, 2);
             canvas = TBookCanvasInit.create();
             try {
                 canvas.addCommand(menuCommand);
@@ -152,13 +172,23 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             pointerLandscape = TImage.load("linkl.png");
             mode = SPLASH;
             display.setCurrent(canvas);
-            if (splashTimeout > 0) new Thread(this).start();
+            if (splashTimeout > 0) splashEnd = sessionStart + splashTimeout * 1000L;
+            worker = new Thread(this);
+            worker.start();
+            lightUp(true);
         } catch (Throwable e) {
             fatal(e);
         }
     }
 
-    protected void pauseApp() {}
+    // A paused reader counts no reading time and keeps its state, in case
+    // the phone ends it while paused.
+    protected void pauseApp() {
+        long now = System.currentTimeMillis();
+        readingTime += now - sessionStart;
+        sessionStart = now;
+        saveState();
+    }
 
     protected void destroyApp(boolean unconditional) {
         saveState();
@@ -169,37 +199,92 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         notifyDestroyed();
     }
 
-    // The splash timer: sleeps on its own thread, then ends the splash on
-    // the event thread.
-    private boolean splashTimeUp;
+    // --- Timers: one worker thread slides the text (smooth scrolling), turns
+    // the backlight off when its time is up, and hands the end of the splash
+    // and the autoscroll steps to the event thread through callSerially. It
+    // sleeps until the soonest of these is due, and is woken when one is set.
+    private Thread worker;
+    private long splashEnd; // times the worker watches, 0 for none
+    private long lightsOff;
+    private long autoNext;
+    private int fired; // timers due on the event thread
+    private static final int FIRED_SPLASH = 1;
+    private static final int FIRED_AUTO = 2;
+    private static final int LIGHTS_OFF = 4;
 
     public void run() {
-        if (scrollStep != 0) {
+        if (Thread.currentThread() == worker) {
             try {
-                do {
-                    Thread.sleep(20);
-                } while (scrollFrame());
+                work();
             } catch (InterruptedException e) {
-                stopScrolling();
+                // the reader ends
             }
             return;
         }
-        if (splashTimeUp) {
-            endSplash();
-            return;
+        int due;
+        synchronized (this) {
+            due = fired;
+            fired = 0;
         }
-        try {
-            Thread.sleep(splashTimeout * 1000L);
-        } catch (InterruptedException e) {
-            // end the splash now
+        if ((due & FIRED_SPLASH) != 0) endSplash();
+        if ((due & FIRED_AUTO) != 0) autoStep();
+    }
+
+    private void work() throws InterruptedException {
+        while (true) {
+            if (scrollFrame()) {
+                Thread.sleep(20);
+                continue;
+            }
+            int due = nextDue();
+            if ((due & LIGHTS_OFF) != 0) TBookN1Canvas.lights(0);
+            // Outside this object's lock: the display has locks of its own.
+            if ((due & (FIRED_SPLASH | FIRED_AUTO)) != 0) display.callSerially(this);
         }
-        splashTimeUp = true;
-        display.callSerially(this);
+    }
+
+    // Waits until a slide starts or a timer is due; returns the timers due.
+    private synchronized int nextDue() throws InterruptedException {
+        while (scrollStep == 0) {
+            long now = System.currentTimeMillis();
+            int due = 0;
+            if (lightsOff != 0 && now >= lightsOff) {
+                lightsOff = 0;
+                due |= LIGHTS_OFF;
+            }
+            if (splashEnd != 0 && now >= splashEnd) {
+                splashEnd = 0;
+                fired |= FIRED_SPLASH;
+                due |= FIRED_SPLASH;
+            }
+            if (autoNext != 0 && now >= autoNext) {
+                autoNext = 0;
+                fired |= FIRED_AUTO;
+                due |= FIRED_AUTO;
+            }
+            if (due != 0) return due;
+            long soonest = soonest(soonest(splashEnd, lightsOff), autoNext);
+            wait(soonest == 0 ? 0 : soonest - now);
+        }
+        return 0;
+    }
+
+    private static long soonest(long a, long b) {
+        return a == 0 || (b != 0 && b < a) ? b : a;
+    }
+
+    // Sets one of the worker's times (0 clears it) and wakes the worker.
+    private synchronized void setTimer(int which, long at) {
+        if (which == FIRED_SPLASH) splashEnd = at;
+        else if (which == FIRED_AUTO) autoNext = at;
+        else lightsOff = at;
+        notify();
     }
 
     // Leaves the splash screen: to the password form or to the text.
     void endSplash() {
         if (mode != SPLASH) return;
+        setTimer(FIRED_SPLASH, 0);
         mode = READ;
         if (passwordMode != 0 && (passwordMode == 2 || !unlocked)) askPassword();
         else showText();
@@ -318,40 +403,93 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         return DEFAULT_TEXTS.substring(at, DEFAULT_TEXTS.indexOf('\n', at));
     }
 
-    // --- Saved state: reading position, display settings, bookmarks ---------
+    // --- Saved state: reading position, display settings, bookmarks, then
+    // the backlight and autoscroll settings and the book's statistics ---------
 
     private static final String STORE = "Lectoria";
     private boolean unlocked;
-    private final Vector bookmarks = new Vector(); // Integer positions
+    private Vector bookmarks = new Vector(); // Integer positions
+    private int light = -1; // backlight choice: -1 the phone's own, 0 off, 1 on, 2-5 10 to 40 seconds
+    private int brightness = 100;
+    private int autoDelay = 3; // seconds per line
+    private int openCount;
+    private long readingTime; // milliseconds, without the current session
+    private long sessionStart;
+    private int maxPaint; // milliseconds
+    private int maxLetters;
+    private long paintedLetters;
+    private long paintTime;
+    private int letters; // drawn by the paint under way
 
     private void loadState() {
         fontType = fontCount > 0 ? 0 : fontCount + 2;
         try {
             RecordStore rs = RecordStore.openRecordStore(STORE, false);
             try {
-                DataInputStream in = new DataInputStream(new ByteArrayInputStream(rs.getRecord(1)));
-                if (in.readInt() == textLength) {
-                    top = in.readInt();
-                    fontType = in.readInt();
-                    scheme = in.readInt();
-                    portrait = in.readBoolean();
-                    wordWrap = in.readBoolean();
-                    lineSpacing = in.readInt();
-                    charSpacing = in.readInt();
-                    if (in.readBoolean() && passwordMode == 1) {
-                        unlocked = true;
-                        mask = in.readInt();
-                    }
-                    for (int n = in.readInt(); n > 0; n--) bookmarks.addElement(new Integer(in.readInt()));
-                }
+                readState(new DataInputStream(new ByteArrayInputStream(rs.getRecord(1))));
             } finally {
                 rs.closeRecordStore();
             }
         } catch (Throwable e) {
-            // first start, or a store of another book: defaults
+            // first start, or a damaged store: defaults
         }
         if (top < 0 || top >= textLength) top = 0;
         if (scheme < 0 || scheme * 3 >= schemes.length) scheme = 0;
+        lineSpacing = Math.max(-8, Math.min(8, lineSpacing));
+        charSpacing = Math.max(-8, Math.min(8, charSpacing));
+        if (light < -1 || light > 5) light = -1;
+        brightness = Math.max(1, Math.min(100, brightness));
+        if (autoDelay < 1 || autoDelay > 99) autoDelay = 3;
+        openCount = Math.max(0, openCount) + 1;
+        if (readingTime < 0) readingTime = 0;
+        if (maxPaint < 0 || maxLetters < 0 || paintedLetters < 0 || paintTime < 0) {
+            maxPaint = maxLetters = 0;
+            paintedLetters = paintTime = 0;
+        }
+    }
+
+    // Reads the record of another start of this book. The position part is
+    // taken only when it reads whole; the settings and statistics that follow
+    // it are missing from older records, which then keep the defaults.
+    private void readState(DataInputStream in) throws IOException {
+        if (in.readInt() != textLength) return; // another book's store
+        int t = in.readInt();
+        int type = in.readInt();
+        int map = in.readInt();
+        boolean upright = in.readBoolean();
+        boolean wrap = in.readBoolean();
+        int ls = in.readInt();
+        int cs = in.readInt();
+        boolean known = in.readBoolean();
+        int code = in.readInt();
+        int n = in.readInt();
+        if (n < 0 || n > 1000) return;
+        Vector marks = new Vector();
+        for (; n > 0; n--) {
+            int pos = in.readInt();
+            if (pos >= 0 && pos < textLength) marks.addElement(new Integer(pos));
+        }
+        top = t;
+        fontType = type;
+        scheme = map;
+        portrait = upright;
+        wordWrap = wrap;
+        lineSpacing = ls;
+        charSpacing = cs;
+        if (known && passwordMode == 1) {
+            unlocked = true;
+            mask = code & 0xffff;
+        }
+        bookmarks = marks;
+        light = in.readInt();
+        brightness = in.readInt();
+        autoDelay = in.readInt();
+        openCount = in.readInt();
+        readingTime = in.readLong();
+        maxPaint = in.readInt();
+        maxLetters = in.readInt();
+        paintedLetters = in.readLong();
+        paintTime = in.readLong();
     }
 
     private void saveState() {
@@ -371,6 +509,15 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             out.writeInt(unlocked && passwordMode == 1 ? mask : 0);
             out.writeInt(bookmarks.size());
             for (int i = 0; i < bookmarks.size(); i++) out.writeInt(((Integer) bookmarks.elementAt(i)).intValue());
+            out.writeInt(light);
+            out.writeInt(brightness);
+            out.writeInt(autoDelay);
+            out.writeInt(openCount);
+            out.writeLong(totalReadingTime());
+            out.writeInt(maxPaint);
+            out.writeInt(maxLetters);
+            out.writeLong(paintedLetters);
+            out.writeLong(paintTime);
             byte[] data = bytes.toByteArray();
             RecordStore rs = RecordStore.openRecordStore(STORE, true);
             try {
@@ -382,6 +529,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } catch (Throwable e) {
             // a full or missing store loses the position, not the book
         }
+    }
+
+    private long totalReadingTime() {
+        return readingTime + System.currentTimeMillis() - sessionStart;
     }
 
     // --- Book text -----------------------------------------------------------
@@ -608,6 +759,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (shownPicture != null) shownPicture.drawCentred(g, 0, 0, width, height);
             return;
         }
+        long started = System.currentTimeMillis();
+        letters = 0;
         if (background != null) background.drawCentred(g, 0, 0, width, height);
         if (!laidOut) layout();
         if (!portrait && !font.turns()) {
@@ -620,9 +773,15 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             page.fillRect(0, 0, height, width);
             paintPage(page);
             TBookN2Canvas.drawTurned(g, turnedPage);
-            return;
+        } else {
+            paintPage(g);
         }
-        paintPage(g);
+        // Statistics of the Information form.
+        int took = (int) (System.currentTimeMillis() - started);
+        maxPaint = Math.max(maxPaint, took);
+        maxLetters = Math.max(maxLetters, letters);
+        paintedLetters += letters;
+        paintTime += took;
     }
 
     private void paintPage(Graphics g) {
@@ -655,6 +814,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             // Loadable fonts draw through fill() in page coordinates.
             if (font.turns()) font.drawChar(g, c, x, y);
             else font.drawChar(g, c, textMargin + x, textMargin + y);
+            letters++;
             if (linkId != 0) {
                 fill(g, x, y + font.height - 1, w, linkId == activeId ? 2 : 1);
                 if (i == active) paintPointer(g, x, y);
@@ -701,11 +861,18 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         goTo(pos);
         if (smoothScroll <= 0 || mode != READ || top == old) return;
         boolean forward = top > old;
-        scrollFrom = forward ? old : top;
-        scrollEnd = forward ? distance(old, top) : 0;
-        scrollOffset = forward ? 0 : distance(top, old);
-        scrollStep = forward ? smoothScroll : -smoothScroll;
-        new Thread(this).start();
+        int from = forward ? old : top;
+        int end = forward ? distance(old, top) : 0;
+        int offset = forward ? 0 : distance(top, old);
+        startSlide(from, offset, end, forward ? smoothScroll : -smoothScroll);
+    }
+
+    private synchronized void startSlide(int from, int offset, int end, int step) {
+        scrollFrom = from;
+        scrollOffset = offset;
+        scrollEnd = end;
+        scrollStep = step;
+        notify();
     }
 
     // One frame of the slide; false when it is over.
@@ -801,6 +968,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // --- Keys ----------------------------------------------------------------
 
     void keyPressed(int keyCode) {
+        lightUp(false);
         if (mode == SPLASH) {
             endSplash();
             return;
@@ -810,6 +978,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             return;
         }
         stopScrolling();
+        if (autoscroll) {
+            // Any key stops the autoscroll, and does nothing else: the page
+            // stays where the reader stopped it.
+            stopAutoscroll();
+            return;
+        }
         screenWidth = canvas.getWidth();
         screenHeight = canvas.getHeight();
         if (!laidOut) layout();
@@ -821,25 +995,14 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
         if (keyCode == Canvas.KEY_NUM0) {
             selectFont((fontType + 1) % fontTypes());
-        } else if (keyCode == Canvas.KEY_NUM1) {
-            showNavigator();
-            return;
-        } else if (keyCode == Canvas.KEY_NUM2) {
-            addBookmark();
-            return;
-        } else if (keyCode == Canvas.KEY_NUM3) {
-            showBookmarks();
-            return;
-        } else if (keyCode == Canvas.KEY_NUM4) {
-            showSearch();
+        } else if (keyCode >= Canvas.KEY_NUM1 && keyCode <= Canvas.KEY_NUM8) {
+            // Keys 1 to 8 are the first eight items of the menu.
+            menuItem(keyCode - Canvas.KEY_NUM1);
             return;
         } else if (keyCode == Canvas.KEY_NUM9) {
             search(top + 1);
             return;
-        } else if (keyCode == Canvas.KEY_NUM5) {
-            showDisplayForm();
-            return;
-        } else if (keyCode == Canvas.KEY_STAR || keyCode == KEY_SOFT1) {
+        } else if (keyCode == Canvas.KEY_STAR || keyCode == KEY_SOFT1 || keyCode == KEY_DIAL) {
             showMenu();
             return;
         } else if (keyCode == Canvas.KEY_POUND || action == Canvas.DOWN) {
@@ -938,17 +1101,32 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // --- Menus and forms -----------------------------------------------------
 
-    private static final int[] MENU_ITEMS = {0, 1, 2, 3, 4, 8, 9, 10, 11};
-
     private void showMenu() {
         if (menu == null) {
             List list = new List(text(50), Choice.IMPLICIT);
-            for (int i = 0; i < MENU_ITEMS.length; i++) list.append(text(MENU_ITEMS[i]), null);
+            for (int i = 0; i <= 11; i++) list.append(text(i), null);
             list.addCommand(cancelCommand);
             list.setCommandListener(this);
             menu = list;
         }
         display.setCurrent(menu);
+    }
+
+    // Item i of the main menu (its text is interface text i).
+    private void menuItem(int i) {
+        if (i == 0) showNavigator();
+        else if (i == 1) addBookmark();
+        else if (i == 2) showBookmarks();
+        else if (i == 3) showSearch();
+        else if (i == 4) showDisplayForm();
+        else if (i == 5) showBacklightForm();
+        else if (i == 6) showAutoscrollForm();
+        else if (i == 7) showDateTime();
+        else if (i == 8) showBookInfo();
+        else if (i == 9) showInfo(700, help());
+        else if (i == 10) showInfo(900, text(901) + " " + text(906) + "\n" + text(902) + " " + text(903) + "\n"
+                                         + text(904) + " " + text(905));
+        else exit();
     }
 
     private void showNavigator() {
@@ -965,7 +1143,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     private void addBookmark() {
-        bookmarks.addElement(new Integer(top));
+        Integer here = new Integer(top);
+        if (!bookmarks.contains(here)) bookmarks.addElement(here);
         saveState();
         message(text(600), text(603));
     }
@@ -980,19 +1159,32 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         return b.toString();
     }
 
+    // The saved bookmarks: selecting one (or GoTo) turns to it, Delete
+    // removes it from the list and the store.
     private void showBookmarks() {
-        bookmarkList = new List(text(600), Choice.IMPLICIT);
+        bookmarkList = new List(text(601), Choice.IMPLICIT);
         for (int i = 0; i < bookmarks.size(); i++) {
             int pos = ((Integer) bookmarks.elementAt(i)).intValue();
             bookmarkList.append(text(602) + " " + (i + 1) + ": " + excerpt(pos), null);
         }
+        bookmarkList.addCommand(goToCommand);
+        bookmarkList.addCommand(deleteCommand);
         bookmarkList.addCommand(cancelCommand);
         bookmarkList.setCommandListener(this);
         display.setCurrent(bookmarkList);
     }
 
+    private void deleteBookmark() {
+        int i = bookmarkList.getSelectedIndex();
+        if (i < 0 || i >= bookmarks.size()) return;
+        bookmarks.removeElementAt(i);
+        saveState();
+        showBookmarks();
+        if (bookmarks.size() > 0) bookmarkList.setSelectedIndex(Math.min(i, bookmarks.size() - 1), true);
+    }
+
     private ChoiceGroup choice(int label, int type, String[] items, int selected) {
-        ChoiceGroup c = new ChoiceGroup(text(label), type, items, null);
+        ChoiceGroup c = new ChoiceGroup(label < 0 ? null : text(label), type, items, null);
         if (selected >= 0 && selected < items.length) c.setSelectedIndex(selected, true);
         return c;
     }
@@ -1031,20 +1223,147 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         portrait = wantPortrait || (!font.turns() && !midp2);
     }
 
-    private void showInfo(int title, String body) {
-        Form form = new Form(text(title));
-        form.append(body);
-        form.addCommand(cancelCommand);
-        form.setCommandListener(this);
-        display.setCurrent(form);
+    // A form with Cancel, and Ok when it changes something.
+    private Form form(int title, boolean ok) {
+        Form f = new Form(text(title));
+        if (ok) f.addCommand(okCommand);
+        f.addCommand(cancelCommand);
+        f.setCommandListener(this);
+        display.setCurrent(f);
+        return f;
     }
 
+    private void showInfo(int title, String body) {
+        form(title, false).append(body);
+    }
+
+    // The keys: text 701 with 702, then the pairs 703 and 704 to 725 and 726.
     private String help() {
         StringBuffer b = new StringBuffer();
-        int[] lines = {701, 702, 703, 704, 705, 706, 707, 708, 709, 710, 711, 712, 719, 720, 721, 722, 723, 724,
-                       725, 726};
-        for (int i = 0; i < lines.length; i += 2) b.append(text(lines[i])).append(' ').append(text(lines[i + 1])).append('\n');
+        for (int i = 701; i < 727; i += 2) b.append(text(i)).append(' ').append(text(i + 1)).append('\n');
         return b.toString();
+    }
+
+    private static String two(int n) {
+        return n < 10 ? "0" + n : String.valueOf(n);
+    }
+
+    // A duration as hours:minutes:seconds.
+    private static String duration(long ms) {
+        long s = ms / 1000;
+        return s / 3600 + ":" + two((int) (s / 60 % 60)) + ":" + two((int) (s % 60));
+    }
+
+    private void showDateTime() {
+        Calendar now = Calendar.getInstance();
+        now.setTime(new Date());
+        Form f = form(1000, false);
+        f.append(new StringItem(text(1001), now.get(Calendar.YEAR) + "-" + two(now.get(Calendar.MONTH) + 1) + "-"
+                                              + two(now.get(Calendar.DAY_OF_MONTH))));
+        f.append(new StringItem(text(1002), two(now.get(Calendar.HOUR_OF_DAY)) + ":" + two(now.get(Calendar.MINUTE))));
+        f.append(new StringItem(text(1003), duration(totalReadingTime())));
+        f.append(new StringItem(text(1004), openCount + " " + text(1005)));
+    }
+
+    // Book details and statistics. The size is that of the book's text
+    // files (two bytes a character); the part read runs to the end of the
+    // page on screen.
+    private void showBookInfo() {
+        int read = (int) ((long) (laidOut ? next : top) * 100 / textLength);
+        long perSecond = paintedLetters * 1000 / Math.max(1, paintTime);
+        Form f = form(800, false);
+        f.append(new StringItem(text(801), text(813)));
+        f.append(new StringItem(text(808), text(814)));
+        f.append(new StringItem(text(802), text(803) + " " + 2L * textLength + " " + text(804) + " " + read + text(805)
+                                              + " " + duration(totalReadingTime()) + text(806) + " " + openCount
+                                              + " " + text(807)));
+        f.append(new StringItem(text(815), text(809) + " " + maxPaint + " " + text(810) + maxLetters + text(811) + " "
+                                              + perSecond + " " + text(812)));
+    }
+
+    // --- Backlight (Nokia UI API only) ----------------------------------------
+
+    private boolean nokiaLights;
+    private Form backlightForm;
+
+    private void showBacklightForm() {
+        backlightForm = form(100, nokiaLights);
+        if (!nokiaLights) {
+            backlightForm.append(text(109));
+            return;
+        }
+        backlightForm.append(choice(101, Choice.EXCLUSIVE,
+                                    new String[] {text(102), text(103), text(104), text(105), text(106), text(107)},
+                                    light < 0 ? 2 : light));
+        backlightForm.append(new TextField(text(108), String.valueOf(brightness), 3, TextField.NUMERIC));
+    }
+
+    private void applyBacklightForm() {
+        light = ((ChoiceGroup) backlightForm.get(0)).getSelectedIndex();
+        brightness = Math.max(1, Math.min(100, number((TextField) backlightForm.get(1), brightness)));
+        saveState();
+        lightUp(true);
+    }
+
+    // Lights the screen as the backlight choice says; a timed choice lights
+    // it again on every key press (or only when always is set: at start and
+    // after the form) and turns it off when its time is up.
+    private void lightUp(boolean always) {
+        if (!nokiaLights || light < 0 || (!always && light < 2)) return;
+        TBookN1Canvas.lights(light == 0 ? 0 : brightness);
+        if (light >= 2) setTimer(LIGHTS_OFF, System.currentTimeMillis() + (light - 1) * 10000L);
+        else setTimer(LIGHTS_OFF, 0);
+    }
+
+    // --- Autoscroll: while on, the text moves up one line every autoDelay
+    // seconds (sliding when smooth scrolling is on) and stops by itself when
+    // the last line is on the screen.
+    private boolean autoscroll;
+    private Form autoscrollForm;
+
+    private void showAutoscrollForm() {
+        autoscrollForm = form(400, true);
+        autoscrollForm.append(choice(-1, Choice.MULTIPLE, new String[] {text(401)}, autoscroll ? 0 : -1));
+        autoscrollForm.append(new TextField(text(402), String.valueOf(autoDelay), 2, TextField.NUMERIC));
+    }
+
+    private void applyAutoscrollForm() {
+        boolean[] on = new boolean[1];
+        ((ChoiceGroup) autoscrollForm.get(0)).getSelectedFlags(on);
+        autoDelay = Math.max(1, Math.min(99, number((TextField) autoscrollForm.get(1), autoDelay)));
+        saveState();
+        autoscroll = on[0];
+        setTimer(FIRED_AUTO, autoscroll ? System.currentTimeMillis() + autoDelay * 1000L : 0);
+    }
+
+    private void stopAutoscroll() {
+        autoscroll = false;
+        setTimer(FIRED_AUTO, 0);
+    }
+
+    // One autoscroll step, on the event thread. While a menu or form covers
+    // the text, the step waits.
+    private void autoStep() {
+        if (!autoscroll) return;
+        if (mode == READ && display.getCurrent() == canvas && screenWidth > 0) {
+            if (!laidOut) layout();
+            if (next >= textLength) {
+                stopAutoscroll();
+                return;
+            }
+            turnTo(lineCount > 1 ? lineStart[1] : next);
+            canvas.repaint();
+        }
+        setTimer(FIRED_AUTO, System.currentTimeMillis() + autoDelay * 1000L);
+    }
+
+    // The number in a numeric field, or the fallback when there is none.
+    private static int number(TextField field, int fallback) {
+        try {
+            return Integer.parseInt(field.getString().trim());
+        } catch (RuntimeException e) {
+            return fallback;
+        }
     }
 
     // --- Search ----------------------------------------------------------------
@@ -1124,6 +1443,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     public void commandAction(Command c, Displayable d) {
+        lightUp(false);
         if (c == exitCommand || (exitCommand == null && c.getCommandType() == Command.EXIT)) {
             exit();
         } else if (d == passwordForm) {
@@ -1133,20 +1453,18 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } else if (d == displayForm && c == okCommand) {
             applyDisplayForm();
             showText();
+        } else if (d == backlightForm && c == okCommand) {
+            applyBacklightForm();
+            showText();
+        } else if (d == autoscrollForm && c == okCommand) {
+            applyAutoscrollForm();
+            showText();
         } else if (c == cancelCommand) {
             showText();
+        } else if (c == deleteCommand) {
+            deleteBookmark();
         } else if (d == menu) {
-            int item = MENU_ITEMS[((List) menu).getSelectedIndex()];
-            if (item == 0) showNavigator();
-            else if (item == 1) addBookmark();
-            else if (item == 2) showBookmarks();
-            else if (item == 3) showSearch();
-            else if (item == 4) showDisplayForm();
-            else if (item == 8) showInfo(800, text(801) + text(813) + "\n" + text(808) + " " + text(814));
-            else if (item == 9) showInfo(700, help());
-            else if (item == 10) showInfo(900, text(901) + " " + text(906) + "\n" + text(902) + " " + text(903)
-                                           + "\n" + text(904) + " " + text(905));
-            else exit();
+            menuItem(((List) menu).getSelectedIndex());
         } else if (d == navigator) {
             int item = navigator.getSelectedIndex();
             if (item == 0) goTo(contents());
