@@ -99,7 +99,11 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private int tocPosition;
     private int firstLinkId;
     private int lastLinkId;
-    private TLinkItem[] links;
+    // The link table, kept small for books with thousands of notes: a jump
+    // link is its text position (0 or more); any other link is -1 - k, where
+    // linkTargets[k] is its cfg.dat string (kind letter and target).
+    private int[] links;
+    private String[] linkTargets;
     private int passwordMode;
     private String checkString;
     private int checkValue;
@@ -351,8 +355,19 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             lastLinkId = in.readInt();
             int linkCount = lastLinkId - firstLinkId + 1;
             if (linkCount < 0 || linkCount > 65536) throw new IOException("Bad link range");
-            links = new TLinkItem[linkCount];
-            for (int i = 0; i < linkCount; i++) links[i] = new TLinkItem(readString(in));
+            links = new int[linkCount];
+            Vector others = new Vector();
+            for (int i = 0; i < linkCount; i++) {
+                String entry = readString(in);
+                int position = new TLinkItem(entry).position;
+                if (position < 0) {
+                    position = -1 - others.size();
+                    others.addElement(entry);
+                }
+                links[i] = position;
+            }
+            linkTargets = new String[others.size()];
+            others.copyInto(linkTargets);
             passwordMode = in.readInt();
             checkString = readString(in);
             checkValue = in.readInt();
@@ -574,8 +589,15 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         return c >= firstLinkId && c <= lastLinkId && c != 0;
     }
 
+    // What the link id c stands for, made when a link is followed.
     private TLinkItem link(char c) {
-        return links[c - firstLinkId];
+        int v = links[c - firstLinkId];
+        return new TLinkItem(v >= 0 ? "l" + v : linkTargets[-1 - v]);
+    }
+
+    private char linkKind(char c) {
+        int v = links[c - firstLinkId];
+        return v >= 0 ? 'l' : TLinkItem.kindOf(linkTargets[-1 - v]);
     }
 
     // The link whose text the character at pos belongs to, 0 for none: a
@@ -588,7 +610,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // An inline picture's link id at pos, 0 for none.
     private char pictureAt(int pos) {
         char c = charAt(pos);
-        return isLinkId(c) && link(c).kind == 'I' ? c : 0;
+        return isLinkId(c) && linkKind(c) == 'I' ? c : 0;
     }
 
     private TImage picture(char id) {

@@ -9,7 +9,7 @@ public class TLinkItem {
     final int position;
 
     TLinkItem(String entry) {
-        kind = entry.length() > 0 ? entry.charAt(0) : '#';
+        kind = kindOf(entry);
         target = entry.length() > 0 ? entry.substring(1) : "";
         int p = -1;
         if (kind == 'l') {
@@ -20,5 +20,9 @@ public class TLinkItem {
             }
         }
         position = p;
+    }
+
+    static char kindOf(String entry) {
+        return entry.length() > 0 ? entry.charAt(0) : '#';
     }
 }

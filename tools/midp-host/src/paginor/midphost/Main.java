@@ -12,6 +12,8 @@ import java.util.jar.Attributes;
 import java.util.jar.JarFile;
 import javax.imageio.ImageIO;
 import javax.microedition.lcdui.Display;
+import javax.microedition.lcdui.Font;
+import javax.microedition.lcdui.Graphics;
 import javax.microedition.lcdui.Image;
 import javax.microedition.midlet.MIDlet;
 import javax.microedition.rms.RecordStore;
@@ -25,7 +27,7 @@ public final class Main {
     static final String USAGE = String.join("\n",
         "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] JAR [ACTION...]",
         "Runs the midlet of JAR headless and performs the actions in order:",
-        "  key:NAME    press a key: up down left right fire soft1 soft2 0..9 star pound,",
+        "  key:NAME    press a key: up down left right fire soft1 soft2 dial 0..9 star pound,",
         "              or a key code in decimal",
         "  shot:FILE   save the screen as PNG (PPM when FILE ends in .ppm)",
         "  wait:MS     let MS milliseconds pass (splash screens, timers)",
@@ -35,6 +37,8 @@ public final class Main {
         "  choose:I:N  choose element N of the choice group that is form item I",
         "  type:TEXT   type TEXT into the current text box or first text field",
         "  dump        print the current screen as text",
+        "  heap        print the heap the midlet holds: bytes in use after garbage",
+        "              collection, less those in use before the midlet was loaded",
         "Options: --size sets the screen (default 176x208); --rms keeps the record",
         "stores in DIR (default: a temporary folder removed at the end); --midp2",
         "offers the midlet the MIDP 2.0 parts the host has (full screen, turned",
@@ -51,8 +55,24 @@ public final class Main {
      *  unless --midp2 asks for them, so a probe for them fails as on a
      *  MIDP 1.0 phone. */
     static final class MidletLoader extends URLClassLoader {
-        MidletLoader(URL jar) {
+        private final java.util.zip.ZipFile zip;
+
+        MidletLoader(URL jar, java.util.zip.ZipFile zip) {
             super(new URL[] {jar}, Main.class.getClassLoader());
+            this.zip = zip;
+        }
+
+        /** The midlet's resources straight from its open JAR, as a phone
+         *  reads them: no URL connection (and its caches) per resource. */
+        @Override
+        public java.io.InputStream getResourceAsStream(String name) {
+            java.util.zip.ZipEntry entry = zip.getEntry(name);
+            if (entry == null || entry.isDirectory()) return null;
+            try {
+                return zip.getInputStream(entry);
+            } catch (IOException e) {
+                return null;
+            }
         }
 
         @Override
@@ -134,6 +154,11 @@ public final class Main {
         }
         if (!rms.isDirectory() && !rms.mkdirs()) throw new UsageError("cannot create " + rms);
         RecordStore.folder = rms;
+        jarZip = new java.util.zip.ZipFile(jar);
+        if (java.util.Arrays.asList(args).contains("heap")) {
+            warmUp();
+            heapBefore = usedHeap();
+        }
         try {
             MIDlet midlet = start(jar);
             for (; i < args.length; i++) perform(args[i]);
@@ -160,7 +185,7 @@ public final class Main {
             if (parts.length < 3) throw new UsageError("bad MIDlet-1: " + entry);
             mainClass = parts[2].trim();
         }
-        ClassLoader loader = new MidletLoader(jar.toURI().toURL());
+        ClassLoader loader = new MidletLoader(jar.toURI().toURL(), jarZip);
         Image.resources = loader;
         MIDlet midlet = (MIDlet) Class.forName(mainClass, true, loader).getDeclaredConstructor().newInstance();
         MIDlet.start(midlet);
@@ -224,6 +249,9 @@ public final class Main {
             case "dump":
                 System.out.println("screen: " + host.describe());
                 break;
+            case "heap":
+                System.out.println("heap: " + (usedHeap() - heapBefore));
+                break;
             default:
                 throw new UsageError("unknown action " + action);
         }
@@ -240,6 +268,7 @@ public final class Main {
             case "fire": return -5;
             case "soft1": return -6;
             case "soft2": return -7;
+            case "dial": return -10;
             case "star": return '*';
             case "pound": return '#';
             default:
@@ -249,6 +278,42 @@ public final class Main {
                 } catch (NumberFormatException e) {
                     throw new UsageError("unknown key " + name);
                 }
+        }
+    }
+
+    private static long heapBefore;
+    private static java.util.zip.ZipFile jarZip;
+
+    /** Heap in use after a full collection. */
+    static long usedHeap() throws InterruptedException {
+        Runtime r = Runtime.getRuntime();
+        long used = Long.MAX_VALUE;
+        for (int k = 0; k < 4; k++) {
+            System.gc();
+            Thread.sleep(20);
+            used = Math.min(used, r.totalMemory() - r.freeMemory());
+        }
+        return used;
+    }
+
+    /** Lets the host allocate what it keeps for itself (its drawing and font
+     *  machinery) before the heap is measured, so that the midlet's share is
+     *  not charged with it. */
+    private static void warmUp() {
+        int[] faces = {Font.FACE_SYSTEM, Font.FACE_PROPORTIONAL, Font.FACE_MONOSPACE};
+        int[] sizes = {Font.SIZE_SMALL, Font.SIZE_MEDIUM, Font.SIZE_LARGE};
+        Graphics g = Image.createImage(64, 32).getGraphics();
+        for (int face : faces)
+            for (int size : sizes)
+                for (int style = 0; style < 2; style++) {
+                    g.setFont(Font.getFont(face, style, size));
+                    g.drawString("Warm up 0123", 0, 0, Graphics.TOP | Graphics.LEFT);
+                }
+        host.render(new BufferedImage(host.width, host.height, BufferedImage.TYPE_INT_RGB));
+        // The desktop's character tables load on first use.
+        for (int c = 0; c < 0x10000; c += 3) {
+            Character.toLowerCase((char) c);
+            Character.toUpperCase((char) c);
         }
     }
 
