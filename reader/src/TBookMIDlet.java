@@ -450,8 +450,6 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
         if (top < 0 || top >= textLength) top = 0;
         if (scheme < 0 || scheme * 3 >= schemes.length) scheme = 0;
-        lineSpacing = Math.max(-8, Math.min(8, lineSpacing));
-        charSpacing = Math.max(-8, Math.min(8, charSpacing));
         if (light < -1 || light > 5) light = -1;
         brightness = Math.max(1, Math.min(100, brightness));
         if (autoDelay < 1 || autoDelay > 99) autoDelay = 3;
@@ -489,8 +487,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         scheme = map;
         portrait = upright;
         wordWrap = wrap;
-        lineSpacing = ls;
-        charSpacing = cs;
+        if (ls >= -8 && ls <= 8 && cs >= -8 && cs <= 8) {
+            lineSpacing = ls;
+            charSpacing = cs;
+        }
         if (known && passwordMode == 1) {
             unlocked = true;
             mask = code & 0xffff;

@@ -34,6 +34,8 @@ public final class Main {
         "  idle        wait until the screen stops changing (sliding pages)",
         "  cmd:LABEL   fire the command of that label on the current screen",
         "  select:N    select element N of the current list or choice group",
+        "  highlight:N move the highlight of the current list to element N, as the",
+        "              arrow keys do, without selecting it",
         "  choose:I:N  choose element N of the choice group that is form item I",
         "  type:TEXT   type TEXT into the current text box or first text field",
         "  dump        print the current screen as text",
@@ -237,6 +239,9 @@ public final class Main {
                 break;
             case "select":
                 if (!host.select(Integer.parseInt(arg))) throw new ActionError("nothing to select on " + host.describe());
+                break;
+            case "highlight":
+                if (!host.highlight(Integer.parseInt(arg))) throw new ActionError("cannot highlight " + arg + " on " + host.describe());
                 break;
             case "choose":
                 String[] in = arg.split(":");

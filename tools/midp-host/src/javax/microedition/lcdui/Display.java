@@ -88,6 +88,16 @@ public class Display {
             return false;
         }
 
+        /** Moves the highlight of the current list to element i (an implicit
+         *  or exclusive list selects what is highlighted) without firing a
+         *  command. */
+        public synchronized boolean highlight(int i) {
+            if (!(current instanceof List) || i < 0 || i >= ((List) current).size()) return false;
+            List list = (List) current;
+            if (list.model.type != Choice.MULTIPLE) list.setSelectedIndex(i, true);
+            return true;
+        }
+
         /** Chooses element n of the choice group that is item i of the current
          *  form; in a multiple choice group this turns the element over. */
         public synchronized boolean choose(int i, int n) {
