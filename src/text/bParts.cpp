@@ -195,22 +195,27 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
         const int64_t first = start - 1, lastInside = start - 1 + z;
         const auto partLinkPlace =
             static_cast<int32_t>(part.Text.size() + part.Tail.size() + kPartLinkBreaks);
+        // Every part carries a record for every link id, so that the ids keep
+        // their meaning, but only the records inside the part keep their
+        // targets: outside it a jump leads to the part link and anything else
+        // to the part's start, and neither reads its target (cfg.dat writes a
+        // jump as its position). Copying every target into every part would
+        // cost the number of parts times the size of all targets.
         part.Links.reserve(Links.size() + 1);
         for (const auto& link : Links) {
-            TLinkItem& copy = part.Links.emplace_back(link);
+            TLinkItem& copy = part.Links.emplace_back();
+            copy.SourceEnd = link.SourceEnd;
+            copy.Id = link.Id;
             const bool inside = link.Position >= first && link.Position <= lastInside;
-            if (link.Kind == 'l' || link.Kind == 't') {
-                if (inside) {
-                    copy.Position = static_cast<int32_t>(link.Position - first);
-                } else {
-                    copy.Position = partLinkPlace;
-                    part.HasOutsideJumps = true;
-                }
-            } else if (!inside) {
-                copy.Kind = 'l';
-                copy.Position = 0;
-                copy.Target.clear();
-            }
+            const bool jump = link.Kind == 'l' || link.Kind == 't';
+            copy.Kind = jump || inside ? link.Kind : 'l';
+            if (inside) {
+                copy.Target = link.Target;
+                copy.Position = jump ? static_cast<int32_t>(link.Position - first) : link.Position;
+            } else if (jump) {
+                copy.Position = partLinkPlace;
+                part.HasOutsideJumps = true;
+            } // else: a jump to position 0
             copy.FinalPosition = copy.Position;
         }
 
