@@ -14,27 +14,60 @@ constexpr const char* kIcon = "/logo.png";
 constexpr const char* kConfiguration = "CLDC-1.0";
 constexpr const char* kProfile = "MIDP-1.0";
 
-std::string Line(const std::string& text) {
-    return text + kLineEnd;
+// A manifest line holds at most 72 bytes before its line end; a longer one
+// goes on in continuation lines that begin with one blank.
+constexpr size_t kManifestLineBytes = 72;
+
+// A line break inside a value would end the attribute early (and could start
+// another one), and a NUL may not stand in one: each becomes a blank.
+std::string Clean(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    return text;
 }
 
-std::string MidletLine(const std::string& name) {
-    return Line("MIDlet-1: " + name + ", " + kIcon + ", " + kMainClass);
+// One line of the JAD or the readme.
+std::string Line(const std::string& text) {
+    return Clean(text) + kLineEnd;
+}
+
+// One manifest attribute, continued on further lines when it is longer than
+// a manifest line may be. A cut never falls inside a UTF-8 sequence, so that
+// every line is valid UTF-8 on its own.
+std::string ManifestLine(const std::string& attribute) {
+    const std::string text = Clean(attribute);
+    std::string lines;
+    size_t start = 0, room = kManifestLineBytes;
+    while (text.size() - start > room) {
+        size_t end = start + room;
+        while (end > start + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+        lines += text.substr(start, end - start) + kLineEnd + " ";
+        start = end;
+        room = kManifestLineBytes - 1; // after the leading blank
+    }
+    return lines + text.substr(start) + kLineEnd;
+}
+
+std::string MidletAttribute(const std::string& name) {
+    return "MIDlet-1: " + name + ", " + kIcon + ", " + kMainClass;
 }
 
 } // namespace
 
 std::string ComposeManifest(const std::string& name, const TBookConfig& config) {
-    return Line("Manifest-Version: 1.0") + Line("MIDlet-Name: " + name) +
-           Line("MIDlet-Vendor: " + ToUtf8(config.MidletVendor)) + MidletLine(name) +
-           Line("MIDlet-Version: " + ToUtf8(config.MidletVersion)) +
-           Line(std::string("MIDlet-Icon: ") + kIcon) +
-           Line("MIDlet-Description: " + ToUtf8(config.MidletDescription)) +
-           Line("MIDlet-Info-URL: " + ToUtf8(config.MidletInfoUrl)) +
-           Line(std::string("MicroEdition-Configuration: ") + kConfiguration) +
-           Line(std::string("MicroEdition-Profile: ") + kProfile);
+    return ManifestLine("Manifest-Version: 1.0") + ManifestLine("MIDlet-Name: " + name) +
+           ManifestLine("MIDlet-Vendor: " + ToUtf8(config.MidletVendor)) +
+           ManifestLine(MidletAttribute(name)) +
+           ManifestLine("MIDlet-Version: " + ToUtf8(config.MidletVersion)) +
+           ManifestLine(std::string("MIDlet-Icon: ") + kIcon) +
+           ManifestLine("MIDlet-Description: " + ToUtf8(config.MidletDescription)) +
+           ManifestLine("MIDlet-Info-URL: " + ToUtf8(config.MidletInfoUrl)) +
+           ManifestLine(std::string("MicroEdition-Configuration: ") + kConfiguration) +
+           ManifestLine(std::string("MicroEdition-Profile: ") + kProfile);
 }
 
+// The JAD is not a manifest: its lines are never continued.
 std::string ComposeJad(const std::string& name, const TBookConfig& config, int64_t jarSize) {
     std::string jad =
         Line("MIDlet-Name: " + name) + Line("MIDlet-Version: " + ToUtf8(config.MidletVersion)) +
@@ -44,7 +77,7 @@ std::string ComposeJad(const std::string& name, const TBookConfig& config, int64
         Line(std::string("MicroEdition-Profile: ") + kProfile) +
         Line(std::string("MicroEdition-Configuration: ") + kConfiguration) +
         Line(std::string("MIDlet-Icon: ") + kIcon) + Line("MIDlet-Jar-URL: " + name + ".jar") +
-        Line("MIDlet-Jar-Size: " + std::to_string(jarSize)) + MidletLine(name);
+        Line("MIDlet-Jar-Size: " + std::to_string(jarSize)) + Line(MidletAttribute(name));
     for (const std::u16string& custom : config.CustomMidletData)
         if (!TrimControls(custom).empty()) jad += Line(ToUtf8(custom));
     return jad;

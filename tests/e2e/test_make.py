@@ -249,6 +249,28 @@ class MakeTest(unittest.TestCase):
                 self.assertEqual(tree(os.path.join(self.program.dir, "temp1")), {"META-INF/": None})
                 self.assertEqual(os.listdir(os.path.join(self.program.dir, "temp2")), [])
 
+    def test_long_manifest_values_read_back_whole(self):
+        description = ("The keeper of the tide clock and the lamp that never went out; " * 9 +
+                       "Смотритель маяка и часы приливов, 漢字")
+        self.book("story.txt", b"A story.")
+        status, lines = self.make(BookName="Long", TextFileName="story.txt",
+                                  MidletDescription=description)
+        self.assertEqual(status, 0, lines)
+        jar = self.out("Long.jar")
+        with zipfile.ZipFile(jar) as z:
+            manifest = z.read("META-INF/MANIFEST.MF")
+        physical = manifest.split(b"\r\n")
+        self.assertEqual(physical[-1], b"")
+        self.assertLessEqual(max(len(line) for line in physical), 72)
+        self.assertGreater(len(physical), 12)  # the description was continued
+        java = subprocess.run(["java", "-Dfile.encoding=UTF-8", "-Dstdout.encoding=UTF-8", JAR_CHECK, jar],
+                              check=True, capture_output=True)
+        self.assertIn("manifest MIDlet-Description: " + description + "\n", java.stdout.decode("utf-8"))
+        # Longer than the 512 bytes a manifest reader takes on one line; the JAD
+        # keeps it on one line.
+        with open(self.out("Long.jad"), "rb") as f:
+            self.assertIn(("\r\nMIDlet-Description: " + description + "\r\n").encode("utf-8"), f.read())
+
     @NEEDS_ANALYSIS
     def test_tagged_book_opens_in_java_unzip_and_the_reader(self):
         text = ("<#tableofcontent><#header 1>One<#/header>\r\nThe first words of the tagged book. "

@@ -265,6 +265,89 @@ TEST(Descriptors, ManifestAndJadLinesInTheirOrder) {
     EXPECT_NE(ComposeJad("N", c, -1).find("MIDlet-Jar-Size: -1\r\n"), std::string::npos);
 }
 
+std::u16string Repeat(const std::u16string& text, size_t count) {
+    std::u16string out;
+    for (size_t i = 0; i < count; ++i)
+        out += text;
+    return out;
+}
+
+// The physical lines of a manifest or JAD (each without its CR LF).
+std::vector<std::string> PhysicalLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back("<no line end>" + text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+TEST(Descriptors, LongManifestAttributesGoOnInContinuationLines) {
+    struct TCase {
+        const char* Title;
+        std::u16string Description;
+        size_t Lines; // physical lines of the description attribute
+    };
+    const std::u16string prefix = u"MIDlet-Description: "; // 20 bytes
+    const std::vector<TCase> cases = {
+        {"exactly 72 bytes", std::u16string(52, u'a'), 1},
+        {"73 bytes", std::u16string(53, u'a'), 2},
+        {"long ASCII", std::u16string(300, u'x'), 5},
+        {"two-byte letters", std::u16string(100, u'\u0416'), 4}, // 220 bytes: 72 70 70 8
+        {"three-byte signs", std::u16string(70, u'\u6F22'), 4},  // 230 bytes: 71 69 69 21
+        {"surrogate pairs", std::u16string(40, u'a') + Repeat(u"\U0001F600", 30), 3}, // 72 68 40
+        {"blanks at the cut", std::u16string(51, u'a') + std::u16string(10, u' ') + u"b", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Title);
+        TBookConfig config;
+        config.MidletDescription = c.Description;
+        const std::string manifest = ComposeManifest("Book", config);
+        const std::vector<std::string> lines = PhysicalLines(manifest);
+        ASSERT_EQ(lines.size(), 9 + c.Lines) << manifest;
+        // Read back as a manifest reader does: a line that begins with a blank
+        // continues the one before it, without that blank.
+        std::vector<std::string> attributes;
+        for (const std::string& line : lines) {
+            EXPECT_LE(line.size(), 72u) << line;
+            if (!line.empty() && line[0] == ' ')
+                attributes.back() += line.substr(1);
+            else
+                attributes.push_back(line);
+        }
+        ASSERT_EQ(attributes.size(), 10u);
+        EXPECT_EQ(attributes[6], ToUtf8(prefix + c.Description));
+        // No cut falls inside a UTF-8 sequence: no continued part begins
+        // with a continuation byte.
+        for (size_t k = 1; k < c.Lines; ++k) {
+            const auto& continued = lines[6 + k];
+            ASSERT_GE(continued.size(), 2u);
+            EXPECT_NE(static_cast<unsigned char>(continued[1]) & 0xC0, 0x80) << continued;
+        }
+        // The JAD is not a manifest: the same value stays on one line.
+        EXPECT_NE(ComposeJad("Book", config, 1).find("\r\n" + attributes[6] + "\r\n"),
+                  std::string::npos);
+    }
+}
+
+TEST(Descriptors, LineBreaksInsideValuesCannotStartAnotherAttribute) {
+    TBookConfig config;
+    config.MidletDescription = u"one\r\nMIDlet-Jar-URL: other.jar\ntwo";
+    config.CustomMidletData = {u"Extra: a\rb", u"", u""};
+    EXPECT_NE(ComposeManifest("Book", config)
+                  .find("\r\nMIDlet-Description: one  MIDlet-Jar-URL: other.jar two\r\n"),
+              std::string::npos);
+    const std::string jad = ComposeJad("Book", config, 1);
+    EXPECT_NE(jad.find("\r\nMIDlet-Description: one  MIDlet-Jar-URL: other.jar two\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(jad.ends_with("\r\nExtra: a b\r\n"));
+}
+
 TEST(Descriptors, ReadmeNamesTheBookAndItsSource) {
     TBookConfig c;
     c.BookName = u"Novel";
