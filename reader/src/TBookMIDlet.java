@@ -613,12 +613,22 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         return isLinkId(c) && linkKind(c) == 'I' ? c : 0;
     }
 
+    // Decoded pictures are the reader's largest objects: once the cached ones
+    // cover a screen's area, the cache is emptied before the next one loads,
+    // so it never holds much more than a page can show.
+    private int picturePixels;
+
     private TImage picture(char id) {
         Object p = pictures.get(new Integer(id));
         if (p == null) {
-            if (pictures.size() > 8) pictures.clear();
-            p = TImage.load(link(id).target);
-            pictures.put(new Integer(id), p == null ? (Object) "" : p);
+            if (pictures.size() > 8 || picturePixels >= screenWidth * screenHeight) {
+                pictures.clear();
+                picturePixels = 0;
+            }
+            TImage loaded = TImage.load(link(id).target);
+            if (loaded != null) picturePixels += loaded.width * loaded.height;
+            p = loaded == null ? (Object) "" : loaded;
+            pictures.put(new Integer(id), p);
         }
         return p instanceof TImage ? (TImage) p : null;
     }
