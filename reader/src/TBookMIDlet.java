@@ -179,7 +179,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (splashTimeout > 0) splashEnd = sessionStart + splashTimeout * 1000L;
             worker = new Thread(this);
             worker.start();
-            lightUp(true);
+            lightUp();
         } catch (Throwable e) {
             fatal(e);
         }
@@ -1000,7 +1000,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // --- Keys ----------------------------------------------------------------
 
     void keyPressed(int keyCode) {
-        lightUp(false);
+        lightUp();
         if (mode == SPLASH) {
             endSplash();
             return;
@@ -1334,14 +1334,14 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         light = ((ChoiceGroup) backlightForm.get(0)).getSelectedIndex();
         brightness = Math.max(1, Math.min(100, number((TextField) backlightForm.get(1), brightness)));
         saveState();
-        lightUp(true);
+        lightUp();
     }
 
-    // Lights the screen as the backlight choice says; a timed choice lights
-    // it again on every key press (or only when always is set: at start and
-    // after the form) and turns it off when its time is up.
-    private void lightUp(boolean always) {
-        if (!nokiaLights || light < 0 || (!always && light < 2)) return;
+    // Sets the lights as the backlight choice says, at start, after the form
+    // and on every key (a phone may change them itself on a key press); a
+    // timed choice turns them off when its time is up.
+    private void lightUp() {
+        if (!nokiaLights || light < 0) return;
         TBookN1Canvas.lights(light == 0 ? 0 : brightness);
         if (light >= 2) setTimer(LIGHTS_OFF, System.currentTimeMillis() + (light - 1) * 10000L);
         else setTimer(LIGHTS_OFF, 0);
@@ -1475,7 +1475,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     public void commandAction(Command c, Displayable d) {
-        lightUp(false);
+        lightUp();
         if (c == exitCommand || (exitCommand == null && c.getCommandType() == Command.EXIT)) {
             exit();
         } else if (d == passwordForm) {

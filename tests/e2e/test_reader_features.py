@@ -2,7 +2,7 @@
 smooth scrolling, colour schemes, phone and loadable fonts, landscape."""
 import unittest
 
-from readerkit import Book, ReaderCase, font_file
+from readerkit import Book, ReaderCase, font_file, png
 
 WHITE, BLACK, BLUE, RED, YELLOW = 0xFFFFFF, 0x000000, 0x0000FF, 0xFF0000, 0xFFFF00
 M, N = chr(0xE000), chr(0xE001)
@@ -96,6 +96,21 @@ class ReaderFeatures(ReaderCase):
         for y in range(l.height):
             for x in range(l.width):
                 self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
+
+    def test_many_pictures_stay_right_after_paging_far_and_back(self):
+        # More pictures than the reader keeps decoded at a time: coming back,
+        # the first ones are read again and drawn as before.
+        ids = [chr(0xE000 + i) for i in range(16)]
+        colours = [(0x200000 * (i + 1)) & 0xFFFFFF | 0x40 for i in range(16)]
+        text = "".join("Before picture %d.\r\n%s\r\n" % (i, ids[i]) for i in range(16)) + "The end."
+        book = Book(text, links=["Ipic%d.png" % i for i in range(16)],
+                    extra_files={"pic%d.png" % i: png(160, 128, colours[i]) for i in range(16)})
+        shots, _ = self.run_book(book, ["key:fire", "shot"] + ["key:down"] * 12 + ["shot"] + ["key:up"] * 12
+                                 + ["shot"])
+        first, far, back = shots
+        self.assertGreater(first.count(colours[0]), 160 * 100)
+        self.assertEqual(far.count(colours[0]), 0)
+        self.assertTrue(back.pixels == first.pixels, "the first page differs after paging back")
 
 
 if __name__ == "__main__":

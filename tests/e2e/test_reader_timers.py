@@ -31,10 +31,9 @@ class ReaderTimers(FormCase):
                                nokia=True)
         self.assertIn("(o) 10 sec", out)
         self.assertIn("Brightness (1-100%) [40]", out)
-        self.assertEqual(lights(out)[0], 40)
-        self.assertEqual(lights(out)[-1], 0)
+        self.assertEqual(lights(out), [40, 40, 40, 40, 0, 0])
         _, out = self.run_book(book, ["key:fire", "key:down"], rms=rms, nokia=True)
-        self.assertEqual(lights(out), [0])
+        self.assertEqual(lights(out), [0, 0, 0])
 
     def test_autoscroll_moves_line_by_line_stops_on_a_key_and_at_the_end(self):
         rms = self.ws.path("rms")
