@@ -284,8 +284,15 @@ void TBookMaker::MakeFolderBooks() {
     const std::u16string mask = MaskPart(Config.TextFileName);
     const std::u16string folder = SourceFolder(true);
     Log(7, ".. Searching in folder [" + ToUtf8(folder) + "]");
+    // The FB2 importer fills BookInfo and SplashFileName from a book's header.
+    // Every book starts from the configured values, so that one book's details
+    // and cover (a file in the picture folder, emptied before the next book)
+    // do not pass to the books after it.
+    const std::u16string bookInfo = Config.BookInfo, splashFileName = Config.SplashFileName;
     for (const std::u16string& entry : MatchingFiles(folder, mask)) {
         if (!HasAnyExtension(entry, kSourceExtensions)) continue;
+        Config.BookInfo = bookInfo;
+        Config.SplashFileName = splashFileName;
         Config.TextFileName = folder + entry;
         const size_t dot = entry.rfind(u'.');
         Config.BookName = dot != std::u16string::npos && dot >= 1 ? entry.substr(0, dot) : entry;

@@ -158,6 +158,30 @@ class Fb2Book(unittest.TestCase):
             for target in ("I1.png", "I2.png"):
                 self.assertIn(target.encode("utf-16-be"), cfg)
 
+    def test_folder_mode_gives_each_book_its_own_details_and_cover(self):
+        os.mkdir(self.path("books"))
+        with open(self.path("books", "a.fb2"), "wb") as f:
+            f.write(fb2("utf-8"))
+        with open(self.path("books", "b.txt"), "wb") as f:
+            f.write(b"A plain story after the FB2 book.")
+        with open(self.path("book.cfg"), "wb") as f:
+            f.write(("TextFileName=%s/*.*\r\nOutputDir=%s\r\nImageMode=1\r\n813=About\r\n"
+                     "BookInfo=Configured details\r\n" % (self.path("books"), self.path("midlets")))
+                    .encode("utf-8"))
+        result = subprocess.run([self.program, "-makeall", self.path("book.cfg")], cwd=self.dir,
+                                capture_output=True, timeout=120)
+        log = result.stdout.decode("utf-8")
+        self.assertEqual(result.returncode, 0, log)
+        with zipfile.ZipFile(self.path("midlets", "a.jar")) as z:
+            self.assertEqual(z.read("splash.png"), COVER)
+            self.assertIn("Тихая река, Анна Берг, 2026".encode("utf-16-be"), z.read("cfg.dat"))
+        # The text book after it has no cover and the configured details.
+        with zipfile.ZipFile(self.path("midlets", "b.jar")) as z:
+            self.assertNotIn("splash.png", z.namelist())
+            cfg = z.read("cfg.dat")
+        self.assertIn("Configured details".encode("utf-16-be"), cfg)
+        self.assertNotIn("Тихая река".encode("utf-16-be"), cfg)
+
     @unittest.skipUnless(os.path.exists(HOST_JAR), "the midp-host is not built")
     def test_reader_shows_the_text_and_follows_the_note(self):
         def screens(book_bytes, name):
