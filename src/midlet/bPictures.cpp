@@ -117,6 +117,14 @@ std::u16string FindPictureFile(const TBookConfig& config, const std::u16string& 
     return resolved;
 }
 
+// The path a picture file is known by, whatever the spelling that found it
+// (symbolic links followed); empty when the file does not exist.
+std::filesystem::path FileKey(const std::u16string& source) {
+    std::error_code error;
+    auto key = std::filesystem::canonical(ToPath(source), error);
+    return error ? std::filesystem::path() : key;
+}
+
 TPictureFormat PictureFormatOf(const std::u16string& source, const std::u16string& target) {
     try {
         return TPictureConverter::Inspect(ToPath(source)).Format;
@@ -172,9 +180,7 @@ void TBookMidlet::ConvertBookPictures() {
     // picture link to a file already stored leads to that stored picture.
     std::map<std::filesystem::path, std::u16string> stored;
     auto remember = [&](const std::u16string& source, const std::u16string& name) {
-        std::error_code error;
-        const auto key = std::filesystem::canonical(ToPath(source), error);
-        if (!error) stored.emplace(key, name);
+        if (const auto key = FileKey(source); !key.empty()) stored.emplace(key, name);
     };
 
     // Inline pictures first, one number each in Links order: every tag may
@@ -197,9 +203,9 @@ void TBookMidlet::ConvertBookPictures() {
         if (link.Kind != kPictureLinkKind) continue;
         Log(7, ".. Analyzing link to picture " + ToUtf8(link.Target));
         const std::u16string source = FindPictureFile(*Config, TrimControls(link.Target.substr(1)));
-        std::error_code error;
-        const auto found = stored.find(std::filesystem::canonical(ToPath(source), error));
-        if (!error && found != stored.end()) {
+        const auto key = FileKey(source);
+        const auto found = key.empty() ? stored.end() : stored.find(key);
+        if (found != stored.end()) {
             link.Target = kPictureLinkKind + found->second;
             Log(7, "+ Picture link leads to picture file " + ToUtf8(found->second));
             continue;
