@@ -43,7 +43,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         + "\n106\t30 sec\n107\t40 sec\n108\tBrightness (1-100%)\n109\tBacklight control works on Nokia phones only"
         + "\n200\tDisplay setup\n201\tRotate\n202\tWord wrap"
         + "\n203\tLine spacing\n204\t-1\n205\t0\n206\t+1\n207\tChar spacing\n208\t-1\n209\t0\n210\t+1"
-        + "\n211\tFont type 0..\n212\tColor map\n300\tNavigator\n302\tContents\n303\tFirst page"
+        + "\n211\tFont type 0..\n212\tColor map\n213\tSmooth scroll\n300\tNavigator\n302\tContents\n303\tFirst page"
         + "\n304\tLast page\n305\tPosition (%)\n400\tAutoscrolling\n401\tAutoscrolling\n402\tDelay"
         + "\n500\tSearch\n501\tFind Text\n502\tSearch options\n503\tFrom start of book\n504\tMatch case"
         + "\n507\tNot Found\n600\tBookmarks\n601\tSaved bookmarks\n602\tBookmark\n603\tBookmark saved\n604\tDelete"
@@ -185,9 +185,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
     }
 
-    // A paused reader counts no reading time and keeps its state, in case
-    // the phone ends it while paused.
+    // A paused reader (a call, say) stops the autoscroll, counts no reading
+    // time and keeps its state, in case the phone ends it while paused.
     protected void pauseApp() {
+        if (autoscroll) stopAutoscroll();
         long now = System.currentTimeMillis();
         readingTime += now - sessionStart;
         sessionStart = now;
@@ -348,6 +349,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             textMargin = Math.max(0, Math.min(40, in.readInt()));
             imageMargin = Math.max(0, Math.min(40, in.readInt()));
             smoothScroll = Math.max(0, Math.min(200, in.readInt()));
+            smoothLevel = smoothScroll > 0 ? smoothScroll : 8;
             splashTimeout = in.readInt();
             fontCount = Math.max(0, Math.min(3, in.readInt()));
             tocPosition = in.readInt();
@@ -463,7 +465,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // Reads the record of another start of this book. The position part is
     // taken only when it reads whole; the settings and statistics that follow
-    // it are missing from older records, which then keep the defaults.
+    // it (added later, each at the end) are missing from older records, which
+    // then keep the defaults.
     private void readState(DataInputStream in) throws IOException {
         if (in.readInt() != textLength) return; // another book's store
         int t = in.readInt();
@@ -505,6 +508,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         maxLetters = in.readInt();
         paintedLetters = in.readLong();
         paintTime = in.readLong();
+        int slide = in.readInt();
+        if (slide >= 0 && slide <= 200) smoothScroll = slide;
     }
 
     private void saveState() {
@@ -533,6 +538,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             out.writeInt(maxLetters);
             out.writeLong(paintedLetters);
             out.writeLong(paintTime);
+            out.writeInt(smoothScroll);
             byte[] data = bytes.toByteArray();
             RecordStore rs = RecordStore.openRecordStore(STORE, true);
             try {
@@ -863,6 +869,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private int scrollOffset;
     private int scrollEnd;
     private int smoothScroll;
+    private int smoothLevel; // pixels a frame when the display form turns sliding on
 
     private void paintScrolled(Graphics g) {
         if (upright()) g.setClip(0, textMargin, 4096, pageHeight());
@@ -907,13 +914,18 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         notify();
     }
 
-    // One frame of the slide; false when it is over.
-    private synchronized boolean scrollFrame() {
-        if (scrollStep == 0) return false;
-        scrollOffset += scrollStep;
-        if (scrollStep > 0 ? scrollOffset >= scrollEnd : scrollOffset <= scrollEnd) scrollStep = 0;
+    // One frame of the slide; false when it is over. The repaint is asked
+    // for outside this object's lock, which the event thread may be waiting for.
+    private boolean scrollFrame() {
+        boolean sliding;
+        synchronized (this) {
+            if (scrollStep == 0) return false;
+            scrollOffset += scrollStep;
+            if (scrollStep > 0 ? scrollOffset >= scrollEnd : scrollOffset <= scrollEnd) scrollStep = 0;
+            sliding = scrollStep != 0;
+        }
         canvas.repaint();
-        return scrollStep != 0;
+        return sliding;
     }
 
     private synchronized void stopScrolling() {
@@ -1235,6 +1247,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         String[] maps = new String[schemes.length / 3];
         for (int i = 0; i < maps.length; i++) maps[i] = String.valueOf(i + 1);
         displayForm.append(choice(212, Choice.EXCLUSIVE, maps, scheme));
+        displayForm.append(choice(213, Choice.MULTIPLE, new String[] {text(213)}, smoothScroll > 0 ? 0 : -1));
         displayForm.addCommand(okCommand);
         displayForm.addCommand(cancelCommand);
         displayForm.setCommandListener(this);
@@ -1251,6 +1264,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         charSpacing = ((ChoiceGroup) displayForm.get(3)).getSelectedIndex() - 1;
         scheme = Math.max(0, ((ChoiceGroup) displayForm.get(5)).getSelectedIndex());
         selectFont(((ChoiceGroup) displayForm.get(4)).getSelectedIndex());
+        ((ChoiceGroup) displayForm.get(6)).getSelectedFlags(one);
+        smoothScroll = one[0] ? smoothLevel : 0;
         // Turned text needs a font the reader draws itself, or MIDP 2.0.
         portrait = wantPortrait || (!font.turns() && !midp2);
     }

@@ -153,6 +153,27 @@ class ReaderForms(FormCase):
         (page_two,), _ = self.run_book(book, ["key:fire", "key:down", "shot"])
         self.assertSame(opened, page_two)
 
+    def test_smooth_scroll_switched_in_the_display_form_and_remembered(self):
+        rms = self.ws.path("rms")
+        book = Book(FILLER, smooth_scroll=2)  # slow: a page slides for seconds
+        (page2,), out = self.run_book(book, ["key:fire", "key:5", "dump", "choose:6:0", "cmd:Ok", "key:down",
+                                             "shot", "key:5", "dump"], rms=rms)
+        on, off = screens(out)
+        self.assertIn("[x] Smooth scroll", on)
+        self.assertIn("[ ] Smooth scroll", off)
+        (page3, sliding, page4), _ = self.run_book(
+            book, ["key:fire", "key:down", "shot", "key:5", "choose:6:0", "cmd:Ok", "key:down", "wait:100", "shot",
+                   "idle", "shot"], rms=rms)
+        pages, _ = self.run_book(Book(FILLER), ["key:fire", "shot", "key:down", "shot", "key:down", "shot",
+                                                "key:down", "shot"])
+        # Off: the next page stands at once, also after a new start.
+        self.assertSame(page2, pages[1])
+        self.assertSame(page3, pages[2])
+        # On again: right after the key the text is on its way to the next page.
+        self.assertDiffer(sliding, pages[2])
+        self.assertDiffer(sliding, pages[3])
+        self.assertSame(page4, pages[3])
+
     def test_older_and_damaged_records_still_open_the_book(self):
         book = Book(FILLER)
         length = len(book.written_text())

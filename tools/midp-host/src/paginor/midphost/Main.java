@@ -241,7 +241,8 @@ public final class Main {
                 if (!host.select(Integer.parseInt(arg))) throw new ActionError("nothing to select on " + host.describe());
                 break;
             case "highlight":
-                if (!host.highlight(Integer.parseInt(arg))) throw new ActionError("cannot highlight " + arg + " on " + host.describe());
+                if (!host.highlight(Integer.parseInt(arg)))
+                    throw new ActionError("cannot highlight " + arg + " on " + host.describe());
                 break;
             case "choose":
                 String[] in = arg.split(":");
