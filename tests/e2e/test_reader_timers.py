@@ -18,7 +18,7 @@ class ReaderTimers(FormCase):
 
         # Timed: lit at the brightness, dark when the time is up, lit again by a key.
         _, out = self.run_book(book, ["key:fire", "key:6", "dump", "choose:0:2", "type:40", "cmd:Ok",
-                                      "wait:10800", "key:down"], rms=rms, nokia=True)
+                                      "wait:11500", "key:down"], rms=rms, nokia=True)
         form = screens(out)[0]
         for line in ["BackLight", "( ) Always off", "( ) Always on", "(o) 10 sec", "( ) 20 sec", "( ) 30 sec",
                      "( ) 40 sec", "Brightness (1-100%) [100]"]:
