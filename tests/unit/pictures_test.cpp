@@ -138,6 +138,22 @@ protected:
         return names;
     }
 
+    // Converting the text's pictures must fail with a message that names the
+    // source file and holds every expected part.
+    void ExpectConversionFails(const std::string& source,
+                               const std::vector<std::string>& expected) {
+        Midlet.BookText = &Text;
+        try {
+            Midlet.ConvertBookPictures();
+            ADD_FAILURE() << "no error";
+        } catch (const TBookError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(ToUtf8(Pic(source))), std::string::npos) << message;
+            for (const auto& part : expected)
+                EXPECT_NE(message.find(part), std::string::npos) << message;
+        }
+    }
+
     fs::path Root, Pics;
     TBookConfig Config;
     TBookText Text{Config};
@@ -425,15 +441,7 @@ TEST_F(PicturesTest, APictureLinkToABadFileEndsTheMidletLikeAPictureTag) {
         SCOPED_TRACE(c.Source);
         Config.ImageMode = c.Mode;
         Text.Links = {{u"i" + Pic(c.Source), 0, 0, 0, 1, 'i'}};
-        Midlet.BookText = &Text;
-        try {
-            Midlet.ConvertBookPictures();
-            ADD_FAILURE() << "no error";
-        } catch (const TBookError& error) {
-            const std::string message = error.what();
-            EXPECT_NE(message.find(ToUtf8(Pic(c.Source))), std::string::npos) << message;
-            EXPECT_NE(message.find(c.Expected), std::string::npos) << message;
-        }
+        ExpectConversionFails(c.Source, {c.Expected});
         EXPECT_TRUE(OutFiles().empty());
     }
 }
@@ -582,16 +590,7 @@ TEST_F(PicturesTest, BadPicturesAndRulesEndTheMidletWithAClearMessage) {
             fs::remove(entry);
         Config.ImageMode = c.Mode;
         Links({(c.Rule.empty() ? u"" : u"[" + c.Rule + u"] ") + Pic(c.Source)});
-        Midlet.BookText = &Text;
-        try {
-            Midlet.ConvertBookPictures();
-            ADD_FAILURE() << "no error";
-        } catch (const TBookError& error) {
-            const std::string message = error.what();
-            EXPECT_NE(message.find(ToUtf8(Pic(c.Source))), std::string::npos) << message;
-            for (const auto& part : c.Expected)
-                EXPECT_NE(message.find(part), std::string::npos) << message;
-        }
+        ExpectConversionFails(c.Source, c.Expected);
         // Nothing half-written stays behind, and nothing is written outside.
         EXPECT_TRUE(OutFiles().empty());
         EXPECT_FALSE(fs::exists(outside));
