@@ -38,7 +38,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private static final String DEFAULT_TEXTS = "\n0\t1: Navigator\n1\t2: Add bookmark\n2\t3: Open bookmark\n3\t4: Find"
         + "\n4\t5: Display\n5\t6: Backlight\n6\t7: Autoscroll\n7\t8: Date and time\n8\tBook details\n9\tHelp"
         + "\n10\tAbout\n11\tExit\n20\tLectoria 5.0.8"
-        + "\n21\torvantis.example\n50\tMenu\n52\tGo to link\n53\tMake a call\n54\tSend SMS"
+        + "\n21\torvantis.example\n50\tMenu\n51\tShow image\n52\tGo to link\n53\tMake a call\n54\tSend SMS\n55\tGo to"
         + "\n100\tBackLight setup\n101\tBackLight\n102\tAlways off\n103\tAlways on\n104\t10 sec\n105\t20 sec"
         + "\n106\t30 sec\n107\t40 sec\n108\tBrightness (1-100%)\n109\tBacklight control works on Nokia phones only"
         + "\n200\tDisplay setup\n201\tRotate\n202\tWord wrap"
@@ -79,6 +79,13 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private Command menuCommand;
     private Command goToCommand;
     private Command deleteCommand;
+    // The soft-key commands that follow the active link, one per text 51 to
+    // 55 (named after what following does), each made on first need; the one
+    // on the canvas now, null when no link is active; false on a Nokia full
+    // canvas, which takes no commands.
+    private final Command[] linkCommands = new Command[5];
+    private Command linkCommand;
+    private boolean canvasCommands;
     private Displayable menu;
     private Form passwordForm;
     private Form displayForm;
@@ -165,6 +172,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             try {
                 canvas.addCommand(menuCommand);
                 canvas.setCommandListener(this);
+                canvasCommands = true;
             } catch (RuntimeException e) {
                 // A Nokia full canvas takes no commands: the left soft key opens the menu.
             }
@@ -725,6 +733,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         next = pos;
         if (activeLink >= pageLinkCount) activeLink = pageLinkCount - 1;
         laidOut = true;
+        offerLinkCommand();
     }
 
     private static int[] grow(int[] a) {
@@ -1066,7 +1075,53 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } else {
             return;
         }
+        offerLinkCommand();
         canvas.repaint();
+    }
+
+    // Puts the command for the active link's kind beside the menu command,
+    // or takes it away when no link is active or the text is not shown.
+    private void offerLinkCommand() {
+        if (!canvasCommands) return;
+        Command c = null;
+        if (mode == READ && activeLink >= 0) {
+            int pos = pageLinks[activeLink];
+            char id = pictureAt(pos);
+            if (id == 0) id = linkAt(pos);
+            int t;
+            switch (linkKind(id)) {
+                case 'I':
+                case 'i':
+                    t = 51; // Show image
+                    break;
+                case 'h':
+                case 'f':
+                    t = 52; // Go to link
+                    break;
+                case 'p':
+                    t = 53; // Make a call
+                    break;
+                case 's':
+                    t = 54; // Send SMS
+                    break;
+                default:
+                    t = 55; // Go to: label jumps, contents entries, missing labels
+            }
+            c = linkCommands[t - 51];
+            if (c == null) c = linkCommands[t - 51] = new Command(text(t), Command.OK, 1);
+        }
+        if (c == linkCommand) return;
+        if (linkCommand != null) canvas.removeCommand(linkCommand);
+        if (c != null) canvas.addCommand(c);
+        linkCommand = c;
+    }
+
+    // The link command does what Select does on the active link.
+    private void followActiveLink() {
+        stopScrolling();
+        if (autoscroll) stopAutoscroll();
+        if (!laidOut) layout();
+        if (mode == READ && activeLink >= 0) follow(pageLinks[activeLink]);
     }
 
     private void nextPage() {
@@ -1112,6 +1167,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                     return;
                 }
                 mode = PICTURE;
+                offerLinkCommand();
                 canvas.repaint();
                 return;
             case 's':
@@ -1497,6 +1553,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             checkPassword();
         } else if (c == menuCommand) {
             showMenu();
+        } else if (c == linkCommand) {
+            followActiveLink();
         } else if (d == displayForm && c == okCommand) {
             applyDisplayForm();
             showText();

@@ -53,6 +53,38 @@ class ReaderLinks(ReaderCase):
         self.assertEqual(page.count(RED), 0)
         self.assertEqual(full.count(RED), 50 * 20)
 
+    def test_link_command_is_named_after_the_link_and_follows_it(self):
+        # Three links on one page: a label jump, a picture link and a web link.
+        head = ("Go " + linked("there", M) + ", see " + linked("the flag", N) + ", visit "
+                + linked("our site", chr(0xE002)) + ".\r\n" + FILLER + "\r\n")
+        target = "The target paragraph starts here and goes on.\r\n" + FILLER
+        book = Book(head + target, links=["l%d" % len(head), "iflag.png", "hexample.org"],
+                    extra_files={"flag.png": png(50, 20, RED)})
+        _, out = self.run_book(book, ["key:fire", "dump", "key:right", "dump", "key:right", "dump",
+                                      "key:right", "dump", "key:down", "dump"], midp2=True)
+        screens = out.split("screen: ")[1:]
+        commands = [[line.strip()[1:-1] for line in s.splitlines() if line.strip().startswith("[")]
+                    for s in screens]
+        self.assertEqual(commands, [["Menu"], ["Menu", "Go to"], ["Menu", "Show image"],
+                                    ["Menu", "Go to link"], ["Menu"]])
+
+        # Invoking each command follows its link, as Select does.
+        (jumped,), _ = self.run_book(book, ["key:fire", "key:right", "cmd:Go to", "shot"])
+        (expected,), _ = self.run_book(Book(target), ["key:fire", "shot"])
+        self.assertEqual(jumped.pixels, expected.pixels)
+        # A Nokia full canvas takes no commands: Select alone follows the link there.
+        (nokia,), _ = self.run_book(book, ["key:fire", "key:right", "key:fire", "shot"], nokia=True)
+        self.assertEqual(nokia.pixels, expected.pixels)
+        (full, back), out = self.run_book(book, ["key:fire", "key:right", "key:right", "cmd:Show image", "shot",
+                                                 "dump", "key:fire", "shot", "dump"])
+        self.assertEqual(full.count(RED), 50 * 20)
+        self.assertNotIn("[Show image]", out.split("screen: ")[1])  # not while the picture is shown
+        self.assertIn("[Show image]", out.split("screen: ")[2])  # back on the page, the link still active
+        self.assertEqual(back.count(RED), 0)
+        _, out = self.run_book(book, ["key:fire", "key:right", "key:right", "key:right", "cmd:Go to link"],
+                               midp2=True)
+        self.assertIn("platform request: http://example.org", out)
+
     def test_services_go_to_the_phone_on_midp2(self):
         text = "Visit " + linked("our site", M) + " or " + linked("call", N) + "."
         _, out = self.run_book(Book(text, links=["hexample.org", "p+100200300"]),

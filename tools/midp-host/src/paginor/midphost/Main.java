@@ -38,7 +38,7 @@ public final class Main {
         "              arrow keys do, without selecting it",
         "  choose:I:N  choose element N of the choice group that is form item I",
         "  type:TEXT   type TEXT into the current text box or first text field",
-        "  dump        print the current screen as text",
+        "  dump        print the current screen as text, with its commands",
         "  heap        print the heap the midlet holds: bytes in use after garbage",
         "              collection, less those in use before the midlet was loaded",
         "Options: --size sets the screen (default 176x208); --rms keeps the record",

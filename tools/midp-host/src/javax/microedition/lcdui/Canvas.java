@@ -122,7 +122,9 @@ public abstract class Canvas extends Displayable {
     }
 
     String describe() {
-        return "Canvas";
+        StringBuilder b = new StringBuilder("Canvas");
+        for (Command c : commands) b.append("\n  [").append(c.getLabel()).append("]");
+        return b.toString();
     }
 
     void keyPressed0(int keyCode) {
