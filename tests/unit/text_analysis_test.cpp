@@ -10,6 +10,7 @@
 #include <algorithm>
 
 using namespace paginor;
+using paginor::testing::CaptureLog;
 using paginor::testing::TextConfig;
 using paginor::testing::WithIds;
 
@@ -31,17 +32,6 @@ void ExpectRecords(const TBookText& book, const std::vector<TRecord>& expected) 
         EXPECT_EQ(book.Links[k].Id, book.FirstLinkId + static_cast<int32_t>(k));
     }
     EXPECT_EQ(book.LastLinkId, book.FirstLinkId + static_cast<int32_t>(expected.size()) - 1);
-}
-
-// Runs `body` with the log threshold at 7 and returns what it printed.
-template <typename Body> std::string CaptureLog(Body body) {
-    const int saved = LogThreshold();
-    SetLogThreshold(7);
-    ::testing::internal::CaptureStdout();
-    body();
-    std::string out = ::testing::internal::GetCapturedStdout();
-    SetLogThreshold(saved);
-    return out;
 }
 
 } // namespace

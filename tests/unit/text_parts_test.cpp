@@ -7,20 +7,11 @@
 #include <gtest/gtest.h>
 
 using namespace paginor;
+using paginor::testing::CaptureLog;
 using paginor::testing::TextConfig;
 using paginor::testing::WithIds;
 
 namespace {
-
-template <typename Body> std::string CaptureLog(Body body) {
-    const int saved = LogThreshold();
-    SetLogThreshold(7);
-    ::testing::internal::CaptureStdout();
-    body();
-    std::string out = ::testing::internal::GetCapturedStdout();
-    SetLogThreshold(saved);
-    return out;
-}
 
 TBookConfig PartConfig(int size, int count) {
     TBookConfig config = TextConfig();

@@ -1,9 +1,12 @@
-// Helpers for the tagged-text tests: a quiet options record and link id
-// placeholders in expected strings.
+// Helpers for the tagged-text tests: a quiet options record, link id
+// placeholders in expected strings and the detailed log of a step.
 #pragma once
 
 #include "config/bConfig.h"
+#include "core/bObject.h"
 #include "text/bText.h"
+
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -31,6 +34,17 @@ inline std::u16string WithIds(std::u16string pattern, int32_t first) {
     for (auto& c : pattern)
         if (c >= 1 && c <= 9) c = static_cast<char16_t>(first + c - 1);
     return pattern;
+}
+
+// Runs `body` with the log threshold at 7 and returns what it printed.
+template <typename Body> std::string CaptureLog(Body body) {
+    const int saved = LogThreshold();
+    SetLogThreshold(7);
+    ::testing::internal::CaptureStdout();
+    body();
+    std::string out = ::testing::internal::GetCapturedStdout();
+    SetLogThreshold(saved);
+    return out;
 }
 
 } // namespace paginor::testing
