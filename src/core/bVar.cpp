@@ -3,6 +3,8 @@
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
+#include <string_view>
+#include <type_traits>
 
 namespace paginor {
 
@@ -43,6 +45,18 @@ constexpr char32_t kReplacement = 0xFFFD;
 locale_t Utf8Locale() {
     static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
     return locale;
+}
+
+// The text without the characters of code 32 or lower at its ends (bytes
+// compared unsigned).
+template <typename Char> std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text) {
+    using Unit = std::make_unsigned_t<Char>;
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<Unit>(text[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<Unit>(text[e - 1]) <= 32)
+        --e;
+    return text.substr(b, e - b);
 }
 
 } // namespace
@@ -127,22 +141,16 @@ std::u16string LowerCase(std::u16string_view text) {
     return out;
 }
 
+std::u16string_view TrimControlsView(std::u16string_view text) {
+    return Trimmed(text);
+}
+
 std::u16string TrimControls(std::u16string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && text[b] <= 32)
-        ++b;
-    while (e > b && text[e - 1] <= 32)
-        --e;
-    return std::u16string(text.substr(b, e - b));
+    return std::u16string(Trimmed(text));
 }
 
 std::string TrimControls(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
-        --e;
-    return std::string(text.substr(b, e - b));
+    return std::string(Trimmed(text));
 }
 
 std::u16string IntToStr(long long value) {

@@ -27,6 +27,7 @@ char16_t LowerChar(char16_t c);
 std::u16string LowerCase(std::u16string_view text);
 
 // Removes every character of code U+0020 or lower from both ends.
+std::u16string_view TrimControlsView(std::u16string_view text);
 std::u16string TrimControls(std::u16string_view text);
 std::string TrimControls(std::string_view text);
 

@@ -58,11 +58,13 @@ public:
     // midlet folder; returns the written file's size or -1.
     int64_t ConvertPicture(const std::u16string& source, const std::u16string& archiveName,
                            const std::u16string& rule);
+    static bool IsPngName(const std::u16string& name);
+
+private:
     // Stores one book picture under the given number as the picture mode
     // says; returns its archive name (N.png or N.jpg).
     std::u16string StoreBookPicture(const std::u16string& source, const std::u16string& rule,
                                     int number);
-    static bool IsPngName(const std::u16string& name);
 };
 
 } // namespace paginor

@@ -40,15 +40,6 @@ constexpr std::array<TLinkKind, 6> kKindTable = {{
     {u"file", 'f'},
 }};
 
-std::u16string_view Trim(std::u16string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && text[b] <= 0x20)
-        ++b;
-    while (e > b && text[e - 1] <= 0x20)
-        --e;
-    return text.substr(b, e - b);
-}
-
 // Compares a word of the source with a lower-case table word, ignoring case.
 bool SameWord(std::u16string_view word, std::u16string_view lower) {
     if (word.size() != lower.size()) return false;
@@ -65,7 +56,8 @@ std::u16string_view NameOf(std::u16string_view content) {
 // The rest after the first blank, trimmed; the whole content without a blank.
 std::u16string_view ArgumentOf(std::u16string_view content) {
     size_t blank = content.find(u' ');
-    return blank == std::u16string_view::npos ? content : Trim(content.substr(blank + 1));
+    return blank == std::u16string_view::npos ? content
+                                              : TrimControlsView(content.substr(blank + 1));
 }
 
 TTagName LookUpTag(std::u16string_view name) {
@@ -113,7 +105,7 @@ bool TTagScanner::Next() {
 }
 
 std::u16string_view TTagScanner::Content() const {
-    return Trim(Text.substr(TagOpen + 1, TagClose - TagOpen - 1));
+    return TrimControlsView(Text.substr(TagOpen + 1, TagClose - TagOpen - 1));
 }
 
 std::u16string TTagScanner::Argument() const {
