@@ -119,16 +119,21 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
     if (partSize <= 0) throw TBookError("Invalid size of text part: " + std::to_string(partSize));
 
     std::vector<TBookText> parts;
-    if (length < partSize) {
-        Log(7, "Text parts 1, text part size " + std::to_string(length));
+    // A part with what every part shares: the table of contents and the link ids.
+    auto newPart = [&]() -> TBookText& {
         TBookText& part = parts.emplace_back(*Config);
         part.TocText = TocText;
-        part.Text = Text;
-        part.Length = static_cast<int32_t>(part.Text.size());
         part.FirstLinkId = FirstLinkId;
         part.LastLinkId = LastLinkId;
-        part.TocPosition = TocPosition;
         part.LinkIdRoom = LinkIdRoom;
+        return part;
+    };
+    if (length < partSize) {
+        Log(7, "Text parts 1, text part size " + std::to_string(length));
+        TBookText& part = newPart();
+        part.Text = Text;
+        part.Length = static_cast<int32_t>(part.Text.size());
+        part.TocPosition = TocPosition;
         part.Links = Links;
         return parts;
     }
@@ -177,20 +182,16 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
             }
         }
 
-        TBookText& part = parts.emplace_back(*Config);
+        TBookText& part = newPart();
         const bool last = i == partCount;
         part.Start = static_cast<int32_t>(start);
         if (i > 1) part.Head = Config->TextPartHead;
         if (!last) part.Tail = Config->TextPartTail;
-        part.TocText = TocText;
         if (start <= length) part.Text = Text.substr(start - 1, z);
         part.Length = static_cast<int32_t>(part.Text.size());
         // The table of contents of a part that ends before its place follows
         // the part's text; the position says so, so that jumps past it count it.
         part.TocPosition = i == 1 ? std::min(TocPosition, part.Length) : 0;
-        part.FirstLinkId = FirstLinkId;
-        part.LastLinkId = LastLinkId;
-        part.LinkIdRoom = LinkIdRoom;
 
         const int64_t first = start - 1, lastInside = start - 1 + z;
         const auto partLinkPlace =
