@@ -1,6 +1,7 @@
 #include "core/bVar.h"
 
 #include <clocale>
+#include <cstdio>
 #include <cwctype>
 #include <locale.h>
 #include <string_view>
@@ -155,6 +156,12 @@ std::string TrimControls(std::string_view text) {
 
 std::u16string IntToStr(long long value) {
     return Widen(std::to_string(value));
+}
+
+std::string IntToHex(uint32_t value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
+    return buffer;
 }
 
 } // namespace paginor

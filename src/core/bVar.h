@@ -33,6 +33,8 @@ std::string TrimControls(std::string_view text);
 
 // Decimal text of an integer.
 std::u16string IntToStr(long long value);
+// Upper-case hexadecimal text of a value, zero-padded to `digits`.
+std::string IntToHex(uint32_t value, int digits);
 
 } // namespace paginor
 

@@ -6,7 +6,6 @@
 
 #include "core/bVar.h"
 
-#include <cstdio>
 #include <unordered_map>
 
 namespace paginor {
@@ -233,10 +232,9 @@ void ResolveLabels(std::vector<TLinkItem>& records) {
 }
 
 std::string RecordLine(size_t index, const TLinkItem& item) {
-    char id[16];
-    std::snprintf(id, sizeof id, "%08X", static_cast<uint32_t>(item.Id));
-    return "   " + std::to_string(index) + item.Kind + ":" + id + ":" +
-           std::to_string(item.Position) + ":" + ToUtf8(item.Target);
+    return "   " + std::to_string(index) + item.Kind + ":" +
+           IntToHex(static_cast<uint32_t>(item.Id), 8) + ":" + std::to_string(item.Position) + ":" +
+           ToUtf8(item.Target);
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
 #include <numeric>
 #include <vector>
@@ -19,12 +18,6 @@ constexpr int32_t kCodeCount = 0x10000;
 // A hyperlink at most doubles the text, so a source of this size still gives
 // positions that fit 32 bits.
 constexpr size_t kMaxSourceLength = std::numeric_limits<int32_t>::max() / 2 - 1;
-
-std::string Hex(uint32_t value, int digits) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
-    return buffer;
-}
 
 } // namespace
 
@@ -63,7 +56,7 @@ void TBookText::FindFirstLinkId() {
     }
     FirstLinkId = bestStart;
     LinkIdRoom = bestLength;
-    Log(7, "  First link id " + Hex(bestStart, 4) + ", size " + std::to_string(bestLength));
+    Log(7, "  First link id " + IntToHex(bestStart, 4) + ", size " + std::to_string(bestLength));
 }
 
 void TBookText::CheckLinkIdRoom(int64_t needed) const {
