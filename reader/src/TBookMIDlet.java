@@ -1403,7 +1403,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     private void applyBacklightForm() {
         light = ((ChoiceGroup) backlightForm.get(0)).getSelectedIndex();
-        brightness = Math.max(1, Math.min(100, number((TextField) backlightForm.get(1), brightness)));
+        brightness = Math.max(1, Math.min(100, number(((TextField) backlightForm.get(1)).getString(), brightness)));
         saveState();
         lightUp();
     }
@@ -1433,7 +1433,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private void applyAutoscrollForm() {
         boolean[] on = new boolean[1];
         ((ChoiceGroup) autoscrollForm.get(0)).getSelectedFlags(on);
-        autoDelay = Math.max(1, Math.min(99, number((TextField) autoscrollForm.get(1), autoDelay)));
+        autoDelay = Math.max(1, Math.min(99, number(((TextField) autoscrollForm.get(1)).getString(), autoDelay)));
         saveState();
         autoscroll = on[0];
         setTimer(FIRED_AUTO, autoscroll ? System.currentTimeMillis() + autoDelay * 1000L : 0);
@@ -1461,9 +1461,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     // The number in a numeric field, or the fallback when there is none.
-    private static int number(TextField field, int fallback) {
+    // The number typed into a field, or the fallback when it holds none.
+    private static int number(String typed, int fallback) {
         try {
-            return Integer.parseInt(field.getString().trim());
+            return Integer.parseInt(typed.trim());
         } catch (RuntimeException e) {
             return fallback;
         }
@@ -1528,12 +1529,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     private void checkPassword() {
         TextField field = (TextField) passwordForm.get(0);
-        int code = -1;
-        try {
-            code = Integer.parseInt(field.getString());
-        } catch (RuntimeException e) {
-            code = -1;
-        }
+        int code = number(field.getString(), -1);
         if (code >= 0 && checkOf(code) == checkValue) {
             mask = code & 0xffff;
             unlocked = true;
@@ -1590,11 +1586,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             }
             showText();
         } else if (d == positionBox) {
-            try {
-                int percent = Math.max(0, Math.min(100, Integer.parseInt(positionBox.getString())));
+            int percent = number(positionBox.getString(), Integer.MIN_VALUE);
+            if (percent != Integer.MIN_VALUE) { // no number: stay
+                percent = Math.max(0, Math.min(100, percent));
                 goTo(percent >= 100 ? previousPage(textLength) : (int) ((long) textLength * percent / 100));
-            } catch (RuntimeException e) {
-                // no number: stay
             }
             showText();
         } else if (d == searchForm) {
