@@ -3,12 +3,14 @@ masked text files) as the midlet writer lays them out, pack them with the
 built reader into a JAR, run it in the midp-host and read its screenshots."""
 import os
 import random
+import shutil
 import struct
 import subprocess
 import tempfile
 import unittest
 import zipfile
 
+PAGINOR = os.environ["PAGINOR"]
 SOURCE = os.environ["PAGINOR_SOURCE_DIR"]
 BUILD = os.environ["PAGINOR_BUILD_DIR"]
 CLASS_DIR = os.path.join(BUILD, "reader", "classes")
@@ -185,6 +187,20 @@ def png(width, height, rgb):
     sys.path.insert(0, os.path.join(SOURCE, "reader", "tools"))
     from make_pictures import png as draw
     return draw(width, height, lambda x, y: ((rgb >> 16) & 255, (rgb >> 8) & 255, rgb & 255, 255))
+
+
+class ProgramCase(unittest.TestCase):
+    """A test that runs a private copy of the program in a temporary folder,
+    so that its work folders, lock and dumps live beside it (self.dir)."""
+
+    def setUp(self):
+        self._tmp = tempfile.TemporaryDirectory()
+        self.dir = self._tmp.name
+        self.program = os.path.join(self.dir, "paginor")
+        shutil.copy2(PAGINOR, self.program)
+
+    def tearDown(self):
+        self._tmp.cleanup()
 
 
 class ReaderCase(unittest.TestCase):

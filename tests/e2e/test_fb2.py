@@ -3,17 +3,11 @@ and notes becomes a midlet: the source dump holds the tagged text, the JAR
 holds the pictures, cfg.dat and the Cyrillic text, and the reader shows it."""
 import base64
 import os
-import shutil
-import struct
 import subprocess
-import tempfile
 import unittest
 import zipfile
-import zlib
 
-PAGINOR = os.environ["PAGINOR"]
-BUILD = os.environ["PAGINOR_BUILD_DIR"]
-HOST_JAR = os.path.join(BUILD, "tools", "midp-host", "midp-host.jar")
+from readerkit import ProgramCase, Shot, png, run_host
 
 TITLE = "Тихая река"
 CHAPTER_ONE = "Глава первая"
@@ -23,19 +17,9 @@ NOTE_TEXT = "Курочка Ряба — героиня сказки."
 INK, LINK = 0x000000, 0x0000FF  # text and link colours of the first colour scheme
 
 
-def png(width, height, rgb):
-    """A small true-colour PNG of one colour."""
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    rows = b"".join(b"\x00" + bytes(rgb) * width for _ in range(height))
-    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows)) +
-            chunk(b"IEND", b""))
-
-
-COVER = png(40, 30, (200, 30, 30))
-PICTURE_ONE = png(20, 10, (30, 200, 30))
-PICTURE_TWO = png(10, 20, (30, 30, 200))
+COVER = png(40, 30, 0xC81E1E)
+PICTURE_ONE = png(20, 10, 0x1EC81E)
+PICTURE_TWO = png(10, 20, 0x1E1EC8)
 
 
 def binary(name, data):
@@ -80,17 +64,7 @@ def question_marks(text):
     return "".join("?" if "\u0400" <= c <= "\u04ff" else c for c in text)
 
 
-class Fb2Book(unittest.TestCase):
-    def setUp(self):
-        self._tmp = tempfile.TemporaryDirectory()
-        self.dir = self._tmp.name
-        # A private copy of the program: its work folders live beside it.
-        self.program = os.path.join(self.dir, "paginor")
-        shutil.copy2(PAGINOR, self.program)
-
-    def tearDown(self):
-        self._tmp.cleanup()
-
+class Fb2Book(ProgramCase):
     def path(self, *names):
         return os.path.join(self.dir, *names)
 
@@ -143,14 +117,8 @@ class Fb2Book(unittest.TestCase):
                        key=lambda n: int(n[4:-4]))
         return b"".join(jar.read(n) for n in names).decode("utf-16-be")
 
-    def require_tag_analysis(self, jar):
-        with zipfile.ZipFile(jar) as z:
-            if "<#" in self.book_text(z):
-                self.skipTest("this build's text analysis leaves tags in the text")
-
     def test_pictures_are_packed_and_linked(self):
         _, jar = self.make(fb2("windows-1251"))
-        self.require_tag_analysis(jar)
         with zipfile.ZipFile(jar) as z:
             self.assertEqual(z.read("1.png"), PICTURE_ONE)
             self.assertEqual(z.read("2.png"), PICTURE_TWO)
@@ -182,24 +150,20 @@ class Fb2Book(unittest.TestCase):
         self.assertIn("Configured details".encode("utf-16-be"), cfg)
         self.assertNotIn("Тихая река".encode("utf-16-be"), cfg)
 
-    @unittest.skipUnless(os.path.exists(HOST_JAR), "the midp-host is not built")
     def test_reader_shows_the_text_and_follows_the_note(self):
         def screens(book_bytes, name):
             """The first page after the splash, then the page the note link
             leads to: the table of contents holds four links, the note is the
             fifth link of the page."""
             _, jar = self.make(book_bytes, name)
-            self.require_tag_analysis(jar)
             first, note = self.path(name + "-first.ppm"), self.path(name + "-note.ppm")
             actions = ["key:down", "shot:" + first] + ["key:right"] * 5 + ["key:fire", "shot:" + note]
-            result = subprocess.run(["java", "-Xmx64m", "-jar", HOST_JAR, jar] + actions,
-                                    capture_output=True, text=True, timeout=60)
-            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-            return [Screen(first), Screen(note)]
+            run_host(jar, actions)
+            return [Shot(first), Shot(note)]
 
         first, note = screens(fb2("windows-1251"), "Cp1251")
         # The table of contents stands first: link-coloured entries at the top.
-        self.assertGreater(first.count(LINK, rows=(0, 40)), 50)
+        self.assertGreater(first.count(LINK, box=(0, 0, first.width, 40)), 50)
         self.assertGreater(first.count(INK), 300)
         # Following the note link leads to the note: a page of plain text.
         self.assertNotEqual(first.pixels, note.pixels)
@@ -214,21 +178,6 @@ class Fb2Book(unittest.TestCase):
         marks = screens(fb2("windows-1251", question_marks), "Marks")
         self.assertNotEqual(first.pixels, marks[0].pixels)
         self.assertNotEqual(note.pixels, marks[1].pixels)
-
-
-class Screen:
-    """A PPM screenshot of the midp-host."""
-
-    def __init__(self, path):
-        with open(path, "rb") as f:
-            _, size, _, self.pixels = f.read().split(b"\n", 3)
-        self.width, self.height = map(int, size.split())
-
-    def count(self, colour, rows=None):
-        top, bottom = rows or (0, self.height)
-        wanted = colour.to_bytes(3, "big")
-        data = self.pixels[3 * top * self.width:3 * bottom * self.width]
-        return sum(1 for i in range(0, len(data), 3) if data[i:i + 3] == wanted)
 
 
 if __name__ == "__main__":

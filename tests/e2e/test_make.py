@@ -62,23 +62,6 @@ def nu_extra(name):
     return b"NU" + struct.pack("<H", 8 + 2 * n) + b"NUCX" + struct.pack("<I", n) + name.encode("utf-16-le")
 
 
-def analysis_built():
-    """Whether this build analyses tagged text (the tag analysis is a module of
-    its own; until it is part of the program the tests that need it skip)."""
-    with tempfile.TemporaryDirectory() as root:
-        program = Program(root)
-        with open(os.path.join(root, "t.txt"), "wb") as f:
-            f.write(b"a<#label x>b")
-        cfg = os.path.join(root, "t.cfg")
-        write_config(cfg, BookName="T", TextFileName="t.txt", OutputDir="midlets", ImageMode=0)
-        program.run("-make", cfg, cwd=root)
-        try:
-            with zipfile.ZipFile(os.path.join(program.dir, "midlets", "T.jar")) as z:
-                return "<#" not in z.read("book0.dat").decode("utf-16-be")
-        except OSError:
-            return False
-
-
 class Program:
     """A private copy of the program: its work folders, lock and dumps lie in
     a folder of the test's own."""
@@ -120,10 +103,6 @@ def tree(folder):
             p = os.path.join(base, f)
             found[os.path.relpath(p, folder)] = os.path.getsize(p)
     return found
-
-
-ANALYSIS = analysis_built()
-NEEDS_ANALYSIS = unittest.skipUnless(ANALYSIS, "tag analysis not built yet")
 
 
 class MakeTest(unittest.TestCase):
@@ -228,7 +207,6 @@ class MakeTest(unittest.TestCase):
         self.assertEqual(rest[40:], be32(0))  # no interface texts configured
         return jar_path
 
-    @NEEDS_ANALYSIS
     def test_text_book_in_each_encoding(self):
         cases = [
             ("windows-1251", "cp1251", b"", RUSSIAN, 0),
@@ -271,7 +249,6 @@ class MakeTest(unittest.TestCase):
         with open(self.out("Long.jad"), "rb") as f:
             self.assertIn(("\r\nMIDlet-Description: " + description + "\r\n").encode("utf-8"), f.read())
 
-    @NEEDS_ANALYSIS
     def test_tagged_book_opens_in_java_unzip_and_the_reader(self):
         text = ("<#tableofcontent><#header 1>One<#/header>\r\nThe first words of the tagged book. "
                 "See <#link label x>there<#/link>.\r\n<#label X>Two")
@@ -303,7 +280,6 @@ class MakeTest(unittest.TestCase):
         self.assertGreater(shots[0].count(0x000000), 200)
         self.assertEqual(shots[0].pixels, shots[1].pixels)
 
-    @NEEDS_ANALYSIS
     def test_divided_book_makes_one_midlet_per_part(self):
         sentence = "The lamp was lit at dusk and put out at dawn. "
         text = sentence * (12000 // len(sentence))
@@ -360,7 +336,6 @@ class MakeTest(unittest.TestCase):
         self.assertEqual(tree(os.path.join(self.program.dir, "temp1")), {"META-INF/": None})
         self.assertEqual(os.listdir(os.path.join(self.program.dir, "temp2")), [])
 
-    @NEEDS_ANALYSIS
     def test_folder_mode_dumps_the_failing_books_text(self):
         bad = "<#header 1>A<#header 2>B<#/header>"
         self.book("a.txt", b"First book.")
@@ -411,8 +386,6 @@ class MakeTest(unittest.TestCase):
         ]
         for options, last_lines, named in cases:
             with self.subTest(options=options):
-                if options["TextFileName"] == "tags.txt" and not ANALYSIS:
-                    continue
                 before_books = tree(self.books)
                 status, lines = self.make(**dict({"BookName": "Bad"}, **options))
                 self.assertEqual(status, 1, lines)
@@ -519,8 +492,7 @@ class MakeTest(unittest.TestCase):
             text = z.read("book0.dat").decode("utf-16-be")
             self.assertIsNone(z.testzip())
         self.assertTrue(text.startswith("The Keeper of the Tide Clock"), text[:40])
-        if ANALYSIS:
-            self.assertNotIn("<#", text)
+        self.assertNotIn("<#", text)
         self.assertTrue(os.path.exists(self.out("Example.jad")))
 
 

@@ -65,25 +65,6 @@ def link_strings(cfg):
     return links
 
 
-def analysis_built():
-    """Whether this build analyses tagged text: picture tags mean nothing to a
-    program without the tag analysis, so these tests skip until it is built."""
-    with tempfile.TemporaryDirectory() as root:
-        shutil.copy2(PAGINOR, os.path.join(root, "paginor"))
-        with open(os.path.join(root, "t.txt"), "wb") as f:
-            f.write(b"a<#label x>b")
-        with open(os.path.join(root, "t.cfg"), "wb") as f:
-            f.write(b"BookName=T\r\nTextFileName=t.txt\r\nOutputDir=midlets\r\nImageMode=0\r\n")
-        subprocess.run([os.path.join(root, "paginor"), "-make", os.path.join(root, "t.cfg")],
-                       cwd=root, capture_output=True, timeout=120)
-        try:
-            with zipfile.ZipFile(os.path.join(root, "midlets", "T.jar")) as z:
-                return "<#" not in z.read("book0.dat").decode("utf-16-be")
-        except (OSError, KeyError, zipfile.BadZipFile):
-            return False
-
-
-@unittest.skipUnless(analysis_built(), "tag analysis not built yet")
 class PicturesTest(unittest.TestCase):
     def setUp(self):
         self._tmp = tempfile.TemporaryDirectory()

@@ -5,13 +5,11 @@ and the bundled example's contents lead to its chapters."""
 import os
 import shutil
 import subprocess
-import tempfile
 import unittest
 import zipfile
 
-from readerkit import Book, Shot, run_host
+from readerkit import Book, ProgramCase, Shot, run_host
 
-PAGINOR = os.environ["PAGINOR"]
 WHITE, BLACK, NAVY, YELLOW = 0xFFFFFF, 0x000000, 0x000080, 0xFFFF00
 OPENING = "Caf\u00e9 cr\u00e8me on the quay: na\u00efve fa\u00e7ade, d\u00e9j\u00e0 vu, \u00e0 la carte."
 TEXT = OPENING + "\r\n" + "\r\n".join(
@@ -19,17 +17,10 @@ TEXT = OPENING + "\r\n" + "\r\n".join(
     for i in range(40))
 
 
-class BuiltBooks(unittest.TestCase):
+class BuiltBooks(ProgramCase):
     def setUp(self):
-        self._tmp = tempfile.TemporaryDirectory()
-        self.dir = self._tmp.name
-        # A private copy of the program: its work folders sit beside it.
-        self.program = os.path.join(self.dir, "paginor")
-        shutil.copy(PAGINOR, self.program)
+        super().setUp()
         self.count = 0
-
-    def tearDown(self):
-        self._tmp.cleanup()
 
     def path(self, name):
         return os.path.join(self.dir, name)
