@@ -5,6 +5,7 @@
 #include "midlet/bOutputFile.h"
 #include "midlet/bResources.h"
 #include "midlet/jar/JarWriter.h"
+#include "platform/PictureConverter.h"
 
 #include <algorithm>
 #include <exception>
@@ -169,15 +170,20 @@ void TBookMidlet::WritePictures() {
             if (*picture.DefaultLine) Log(7, picture.DefaultLine);
             continue;
         }
-        std::error_code ec;
-        const bool copied =
-            fs::copy_file(ToPath(option), ToPath(target), fs::copy_options::overwrite_existing, ec);
-        if (!copied || ec) {
+        // The reader and MIDP 1.0 need PNG: another picture is converted, and
+        // a file that is not a picture is refused, so that nothing but a
+        // picture reaches the archive.
+        bool copied = false;
+        try {
+            copied = TPictureConverter::MakePhonePng(ToPath(option), ToPath(target));
+        } catch (const std::exception& e) {
+            Log(3, std::string("- ") + e.what());
             const std::string message = std::string(picture.FailurePrefix) + "0) " +
                                         ToUtf8(option) + " -> " + ToUtf8(target);
             Log(3, "- " + message);
             throw TBookError("! " + message);
         }
+        if (!copied) Log(7, "+ Converted to PNG: " + ToUtf8(option));
         Log(7, picture.SavedLine + ToUtf8(option) + " -> " + ToUtf8(target));
     }
 }

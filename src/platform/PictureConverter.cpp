@@ -8,6 +8,7 @@
 #include <array>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string_view>
 #include <system_error>
 
@@ -24,14 +25,56 @@ constexpr const char* kSecurityPolicy = R"(<policymap>
   <policy domain="path" rights="none" pattern="@*"/>
 </policymap>)";
 
-// Resource limits. There is no time limit: ImageMagick 6 measures it from
-// the first picture of the process and ends the whole process when it runs
-// out. Time is bounded instead by the picture size limits and by the
-// allow-list, which holds no operator whose cost grows with its argument.
-// The disk limit of zero keeps the pixel cache out of temporary files.
+// Resource limits. The pixel cache stays in memory up to kMemoryLimit (a
+// system policy may lower it: Debian's allows 256 MiB); the pixels of a
+// larger picture go to a temporary file of at most kDiskLimit, mapped into
+// memory up to kMapLimit. ImageMagick's own time limit is not used: it counts
+// from the first picture of the process and then ends the whole process.
+// Each conversion gets its own deadline through the progress monitor.
 constexpr MagickSizeType kMemoryLimit = 256ull << 20;
 constexpr MagickSizeType kMapLimit = 512ull << 20;
+constexpr MagickSizeType kDiskLimit = 1ull << 30;
 constexpr MagickSizeType kListLengthLimit = 16;
+// What the pixel cache takes per pixel: the pixel and, for a palette
+// picture (a 1-bit PNG is one), its index.
+constexpr MagickSizeType kPixelBytes = sizeof(PixelPacket) + sizeof(IndexPacket);
+// The largest picture the converter accepts fits twice: as read and as a
+// result of the same size.
+static_assert(2 * TPictureConverter::kMaxPixels * kPixelBytes <= kMemoryLimit + kDiskLimit);
+
+std::string Mebibytes(MagickSizeType bytes) {
+    return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
+}
+
+// The room the pixel cache really has: the limits set here, or lower ones
+// that the system's policy imposes.
+std::string PixelRoom() {
+    return Mebibytes(GetMagickResourceLimit(MemoryResource)) + " of memory and " +
+           Mebibytes(GetMagickResourceLimit(DiskResource)) + " of temporary disk";
+}
+
+// "30", "0.5": a time in seconds as people write it.
+std::string Seconds(std::chrono::milliseconds time) {
+    std::ostringstream text;
+    text << std::chrono::duration<double>(time).count();
+    return text.str();
+}
+
+// The deadline of one conversion, checked whenever ImageMagick reports
+// progress (every row of a resize, a read or a write); a false answer stops
+// the operation.
+struct TDeadline {
+    std::chrono::steady_clock::time_point Until;
+    bool Passed = false;
+};
+
+MagickBooleanType CheckDeadline(const char*, const MagickOffsetType, const MagickSizeType,
+                                void* data) {
+    TDeadline& deadline = *static_cast<TDeadline*>(data);
+    if (std::chrono::steady_clock::now() < deadline.Until) return MagickTrue;
+    deadline.Passed = true;
+    return MagickFalse;
+}
 
 // ----- the allow-list -----
 
@@ -206,15 +249,19 @@ std::string WithoutLocation(const char* text) {
 }
 
 // The most telling error of a failed conversion. A coder that gives up on a
-// picture (damaged data, a size over the limits) often leaves only the
-// command's own "no images defined", which says nothing about the picture.
-std::string ConversionFailure(const ExceptionInfo& exception) {
+// picture (damaged data, or no room for its pixels) often leaves only the
+// command's own "no images defined", which says nothing about the picture;
+// a picture whose pixels need more than the memory limit had to go to the
+// temporary disk, so there the room is the likelier cause.
+std::string ConversionFailure(const ExceptionInfo& exception, MagickSizeType pixelBytes) {
     std::string reason = WithoutLocation(exception.reason);
     if (exception.description && *exception.description)
         reason += std::string(" (") + exception.description + ")";
-    if (reason.empty() || reason.starts_with("no images defined"))
-        return "the picture data is damaged or cannot be decoded";
-    return reason;
+    if (!reason.empty() && !reason.starts_with("no images defined")) return reason;
+    if (pixelBytes > GetMagickResourceLimit(MemoryResource))
+        return "the converter ran out of room for the picture's pixels (" + Mebibytes(pixelBytes) +
+               "; it may use " + PixelRoom() + ")";
+    return "the picture data is damaged or cannot be decoded";
 }
 
 // ImageMagick reads "%d" and the like in file names as scene numbers and
@@ -237,9 +284,10 @@ std::string ConverterFileArgument(const char* coder, const std::filesystem::path
 // A JPEG that is shrunk anyway can be decoded at 1/2, 1/4 or 1/8 of its
 // size, which saves most of the work. When the first option shrinks to a
 // plain "WxH" box, the decoder is asked for at least twice that box, so the
-// resize still starts from more pixels than it keeps.
-std::string JpegSizeHint(const std::vector<std::string>& options) {
-    if (options.size() < 2) return {};
+// resize still starts from more pixels than it keeps. A picture that is not
+// larger than that on both sides gets no hint: the decoder would enlarge it.
+std::string JpegSizeHint(const TPictureInfo& info, const std::vector<std::string>& options) {
+    if (info.Format != TPictureFormat::Jpeg || options.size() < 2) return {};
     const std::string& name = options[0];
     if (name != "-resize" && name != "-thumbnail" && name != "-scale" && name != "-sample")
         return {};
@@ -251,8 +299,9 @@ std::string JpegSizeHint(const std::vector<std::string>& options) {
         box.find_first_not_of("0123456789x") != std::string::npos ||
         box.find('x', x + 1) != std::string::npos)
         return {};
-    const long width = std::stol(box.substr(0, x)), height = std::stol(box.substr(x + 1));
-    return std::to_string(2 * width) + "x" + std::to_string(2 * height);
+    const long width = 2 * std::stol(box.substr(0, x)), height = 2 * std::stol(box.substr(x + 1));
+    if (info.Width <= width || info.Height <= height) return {};
+    return std::to_string(width) + "x" + std::to_string(height);
 }
 
 const char* CoderName(TPictureFormat format) {
@@ -271,7 +320,7 @@ const char* CoderName(TPictureFormat format) {
 
 } // namespace
 
-TPictureConverter::TPictureConverter() {
+TPictureConverter::TPictureConverter(std::chrono::milliseconds timeLimit) : TimeLimit(timeLimit) {
     if (IsMagickWandInstantiated() == MagickFalse) {
         MagickWandGenesis();
         OwnsLibrary = true;
@@ -291,7 +340,7 @@ TPictureConverter::TPictureConverter() {
     SetMagickResourceLimit(AreaResource, kMaxPixels);
     SetMagickResourceLimit(MemoryResource, kMemoryLimit);
     SetMagickResourceLimit(MapResource, kMapLimit);
-    SetMagickResourceLimit(DiskResource, 0);
+    SetMagickResourceLimit(DiskResource, kDiskLimit);
     SetMagickResourceLimit(ListLengthResource, kListLengthLimit);
 }
 
@@ -373,6 +422,10 @@ void TPictureConverter::Convert(const std::filesystem::path& source, const TPict
                          std::to_string(info.Height) + " pixels (at most " +
                          std::to_string(kMaxSide) + " on a side and " +
                          std::to_string(kMaxPixels / 1'000'000) + " million pixels)");
+    const MagickSizeType pixelBytes = MagickSizeType{info.Width} * info.Height * kPixelBytes;
+    if (pixelBytes > GetMagickResourceLimit(MemoryResource) + GetMagickResourceLimit(DiskResource))
+        throw TBookError("the picture needs " + Mebibytes(pixelBytes) +
+                         " for its pixels, more than the converter may use (" + PixelRoom() + ")");
     CheckOptions(options);
 
     // "[0]": the first frame only, so an animated GIF gives one picture.
@@ -386,15 +439,49 @@ void TPictureConverter::Convert(const std::filesystem::path& source, const TPict
 
     TImageInfoPtr imageInfo(AcquireImageInfo());
     TExceptionInfoPtr exception(AcquireExceptionInfo());
-    if (const std::string hint = JpegSizeHint(options);
-        info.Format == TPictureFormat::Jpeg && !hint.empty())
+    if (const std::string hint = JpegSizeHint(info, options); !hint.empty())
         SetImageOption(imageInfo.get(), "jpeg:size", hint.c_str());
+    TDeadline deadline{std::chrono::steady_clock::now() + TimeLimit};
+    SetImageInfoProgressMonitor(imageInfo.get(), CheckDeadline, &deadline);
     const bool done = ConvertImageCommand(imageInfo.get(), static_cast<int>(argv.size()),
                                           argv.data(), nullptr, exception.get()) != MagickFalse;
-    if (done && exception->severity < ErrorException) return; // warnings are not failures
+    // Warnings are not failures.
+    if (done && exception->severity < ErrorException && !deadline.Passed) return;
     std::error_code ignored;
     std::filesystem::remove(target, ignored); // a failed conversion may leave a file
-    throw TBookError(ConversionFailure(*exception));
+    if (deadline.Passed)
+        throw TBookError("the conversion took longer than its time limit of " + Seconds(TimeLimit) +
+                         " seconds");
+    throw TBookError(ConversionFailure(*exception, pixelBytes));
+}
+
+bool TPictureConverter::MakePhonePng(const std::filesystem::path& source,
+                                     const std::filesystem::path& target,
+                                     std::optional<TPictureBox> box) {
+    try {
+        if (box && (box->Width == 0 || box->Height == 0))
+            throw TBookError("the box " + std::to_string(box->Width) + "x" +
+                             std::to_string(box->Height) + " holds no picture");
+        const TPictureInfo info = Inspect(source);
+        const bool fits =
+            !box || (info.Width > 0 && info.Width <= box->Width && info.Height <= box->Height);
+        if (info.Format == TPictureFormat::Png && fits) {
+            std::filesystem::copy_file(source, target,
+                                       std::filesystem::copy_options::overwrite_existing);
+            return true;
+        }
+        std::vector<std::string> options;
+        if (box)
+            options = {"-resize",
+                       std::to_string(box->Width) + "x" + std::to_string(box->Height) + ">"};
+        options.insert(options.end(), {"-depth", "8"});
+        TPictureConverter converter;
+        converter.Convert(source, info, options, target, TPictureFormat::Png);
+        return false;
+    } catch (const std::exception& error) {
+        throw TBookError("Can't convert picture file " + source.string() + " -> " +
+                         target.string() + ": " + error.what());
+    }
 }
 
 } // namespace paginor

@@ -3,11 +3,13 @@
 // syntax as the convert command line. Pictures come from books, so nothing is
 // trusted: the source's content must be PNG, JPEG, GIF or BMP, ImageMagick may
 // read and write only those formats, its resources are limited, and the
-// options pass an allow-list.
+// options pass an allow-list. Each conversion has a time limit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,12 @@ struct TPictureInfo {
     uint32_t Height = 0;
 };
 
+// A box a picture is fitted into, keeping its proportions.
+struct TPictureBox {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+};
+
 class TPictureConverter {
 public:
     // Largest picture the converter accepts, on a side and in pixels. Larger
@@ -31,10 +39,13 @@ public:
     static constexpr uint64_t kMaxPixels = 40'000'000;
     // Most options one conversion may pass (a value counts as an option).
     static constexpr size_t kMaxOptions = 10;
+    // Longest time one conversion may take.
+    static constexpr std::chrono::milliseconds kTimeLimit{30'000};
 
     // Starts ImageMagick unless it is already running, and puts the security
-    // policy and the resource limits in force.
-    TPictureConverter();
+    // policy and the resource limits in force. Conversions made through this
+    // object stop after `timeLimit`.
+    explicit TPictureConverter(std::chrono::milliseconds timeLimit = kTimeLimit);
     ~TPictureConverter();
     TPictureConverter(const TPictureConverter&) = delete;
     TPictureConverter& operator=(const TPictureConverter&) = delete;
@@ -56,8 +67,21 @@ public:
                  const std::vector<std::string>& options, const std::filesystem::path& target,
                  TPictureFormat targetFormat) const;
 
+    // Makes the target a PNG that the reader and every MIDP 1.0 phone can
+    // show, from a picture file. Its content must be PNG, JPEG, GIF or BMP. A
+    // PNG that fits the box (or any PNG, without a box) is copied byte for
+    // byte; anything else is converted to PNG (the first frame, 8 bits a
+    // channel), shrunk into the box when it is larger, keeping its
+    // proportions. Returns true when the file was copied as it is. Raises
+    // TBookError "Can't convert picture file SOURCE -> TARGET: reason"; a
+    // failed conversion leaves no target.
+    static bool MakePhonePng(const std::filesystem::path& source,
+                             const std::filesystem::path& target,
+                             std::optional<TPictureBox> box = std::nullopt);
+
 private:
     bool OwnsLibrary = false;
+    std::chrono::milliseconds TimeLimit;
 };
 
 } // namespace paginor

@@ -42,6 +42,14 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A valid PNG of one grey pixel.
+inline std::string OnePixelPng() {
+    return std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x01\0\0\0\x01\x08\0\0\0\0\x3A\x7E"
+                       "\x9B\x55\0\0\0\x0AIDAT\x78\x9C\x63\x68\0\0\0\x82\0\x81\x77\xCD\x72\xB6"
+                       "\0\0\0\0IEND\xAE\x42\x60\x82",
+                       67);
+}
+
 // The Python interpreter for read-back checks: the system one when present
 // (a version-manager shim on PATH can take seconds to start).
 inline std::string Python() {

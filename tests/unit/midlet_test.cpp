@@ -67,7 +67,7 @@ struct TMidletFolders {
 TEST(MidletAssembly, TwoPartsOneAfterTheOtherKeepTheirOwnFiles) {
     TMidletFolders f;
     f.Config.SplashFileName = FromPath(f.Temp.Path / "splash-source.png");
-    WriteBytes(f.Temp.Path / "splash-source.png", "\x89PNG splash");
+    WriteBytes(f.Temp.Path / "splash-source.png", OnePixelPng());
     WriteBytes(f.Temp.Path / "temp1" / "stale.dat", "left from an earlier run");
     TBookMidlet midlet(f.Config);
     TBookText first(f.Config), second(f.Config);

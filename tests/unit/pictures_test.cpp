@@ -2,10 +2,12 @@
 // test draws itself, the rules and "noresize", and hostile input.
 #include "core/bVar.h"
 #include "midlet/bMidlet.h"
+#include "midlet_temp.h"
 #include "platform/PictureConverter.h"
 
 #include <gtest/gtest.h>
 #include <wand/MagickWand.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -98,6 +100,34 @@ std::string PngBomb() {
     png += be32(13) + ihdr + be32(0); // the CRC is not checked before the size
     png += be32(0) + "IEND" + be32(0xAE426082);
     return png;
+}
+
+// A valid 1-bit grey PNG, every row the same stripes, written by hand so
+// that a very large picture stays a small file.
+std::string BilevelPng(uint32_t width, uint32_t height) {
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        const std::string body = type + data;
+        return be32(static_cast<uint32_t>(data.size())) + body +
+               be32(static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                static_cast<uInt>(body.size()))));
+    };
+    std::string row(1 + (width + 7) / 8, '\x55');
+    row[0] = '\0'; // no filter
+    std::string raw;
+    for (uint32_t y = 0; y < height; ++y)
+        raw += row;
+    std::string packed(compressBound(static_cast<uLong>(raw.size())), '\0');
+    uLongf packedSize = static_cast<uLongf>(packed.size());
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+             reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
+    packed.resize(packedSize);
+    return "\x89PNG\r\n\x1a\n" +
+           chunk("IHDR", be32(width) + be32(height) + std::string("\x01\x00\x00\x00\x00", 5)) +
+           chunk("IDAT", packed) + chunk("IEND", "");
 }
 
 class PicturesTest : public ::testing::Test {
@@ -239,15 +269,18 @@ TEST_F(PicturesTest, EachModeNamesConvertsAndSizesLikeItsRule) {
 
 TEST_F(PicturesTest, NoResizeKeepsTheSizeAndTheDefaultRuleShrinksOnly) {
     DrawPicture(Pics / "small.png", "png:", 50, 40, TLook::Drawing);
+    DrawPicture(Pics / "small.jpg", "jpeg:", 50, 40, TLook::Photo);
     DrawPicture(Pics / "wide.png", "png:", 800, 200, TLook::Drawing);
     Config.ImageMode = 3;
-    Links({Pic("small.png"), Pic("wide.png"), u"[noresize] " + Pic("wide.png")});
+    Links({Pic("small.png"), Pic("wide.png"), u"[noresize] " + Pic("wide.png"), Pic("small.jpg")});
     Midlet.BookText = &Text;
     Midlet.ConvertBookPictures();
     const TReadBack small = ReadBack(Out("1.png")), wide = ReadBack(Out("2.png")),
-                    full = ReadBack(Out("3.png"));
+                    full = ReadBack(Out("3.png")), smallJpeg = ReadBack(Out("4.png"));
     EXPECT_EQ(small.Width, 50u); // "160x128>" never enlarges
     EXPECT_EQ(small.Height, 40u);
+    EXPECT_EQ(smallJpeg.Width, 50u); // nor does the JPEG decoder
+    EXPECT_EQ(smallJpeg.Height, 40u);
     EXPECT_EQ(wide.Width, 160u); // the aspect ratio is kept
     EXPECT_EQ(wide.Height, 40u);
     EXPECT_EQ(full.Width, 800u);
@@ -679,6 +712,159 @@ TEST(PictureConverter, AllowListTakesTheUsualRulesAndNothingElse) {
           "-define png:x=y", "-resize", "-depth x", "-gravity up", "-colors 1", "x.png", "+write x",
           "-script x", "-resize 10x10 -set filename:x y"})
         EXPECT_THROW(TPictureConverter::CheckOptions(split(rule)), TBookError) << rule;
+}
+
+// ----- phone PNGs (configured pictures, covers) -----
+
+TEST_F(PicturesTest, PhonePngKeepsAFittingPngAndConvertsEverythingElse) {
+    DrawPicture(Pics / "drawing.png", "png:", 400, 300, TLook::Drawing);
+    DrawPicture(Pics / "photo.jpg", "jpeg:", 640, 480, TLook::Photo);
+    DrawPicture(Pics / "anim.gif", "gif:", 120, 90, TLook::Drawing);
+    DrawPicture(Pics / "icon.bmp", "bmp:", 37, 23, TLook::Drawing);
+    struct {
+        const char* Source;
+        std::optional<TPictureBox> Box;
+        bool Copied;
+        size_t Width, Height;
+    } const cases[] = {
+        {"drawing.png", std::nullopt, true, 400, 300},
+        {"drawing.png", TPictureBox{400, 300}, true, 400, 300},
+        {"drawing.png", TPictureBox{160, 160}, false, 160, 120},
+        {"drawing.png", TPictureBox{600, 150}, false, 200, 150},
+        {"photo.jpg", std::nullopt, false, 640, 480},
+        {"photo.jpg", TPictureBox{1000, 1000}, false, 640, 480}, // never enlarged
+        {"anim.gif", TPictureBox{60, 60}, false, 60, 45},
+        {"icon.bmp", std::nullopt, false, 37, 23},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Source) + (c.Box ? " in a box" : ""));
+        fs::remove(Out("out.png"));
+        EXPECT_EQ(TPictureConverter::MakePhonePng(Pics / c.Source, Out("out.png"), c.Box),
+                  c.Copied);
+        const TReadBack back = ReadBack(Out("out.png"));
+        EXPECT_EQ(back.Format, "PNG");
+        EXPECT_EQ(back.Width, c.Width);
+        EXPECT_EQ(back.Height, c.Height);
+        EXPECT_EQ(FileBytes(Out("out.png")) == FileBytes(Pics / c.Source), c.Copied);
+    }
+}
+
+TEST_F(PicturesTest, PhonePngRefusesWhatIsNotAPictureNamingTheFile) {
+    WriteBytes(Pics / "notes.png", "plain text\n");
+    fs::create_symlink("/etc/passwd", Pics / "passwd.png");
+    fs::create_directories(Pics / "folder.png");
+    const std::pair<const char*, const char*> cases[] = {
+        {"notes.png", "not a PNG, JPEG, GIF or BMP picture"},
+        {"passwd.png", "not a PNG, JPEG, GIF or BMP picture"},
+        {"folder.png", "not a PNG, JPEG, GIF or BMP picture (not a plain file)"},
+        {"missing.png", "File not found"},
+    };
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
+        try {
+            TPictureConverter::MakePhonePng(Pics / name, Out("out.png"));
+            ADD_FAILURE() << "no error";
+        } catch (const TBookError& error) {
+            EXPECT_EQ(std::string(error.what()), "Can't convert picture file " +
+                                                     (Pics / name).string() + " -> " +
+                                                     Out("out.png").string() + ": " + reason);
+        }
+        EXPECT_TRUE(OutFiles().empty());
+    }
+}
+
+TEST_F(PicturesTest, EachConfiguredPictureIsCheckedAndMadeAPng) {
+    DrawPicture(Pics / "drawing.png", "png:", 40, 30, TLook::Drawing);
+    DrawPicture(Pics / "photo.jpg", "jpeg:", 48, 36, TLook::Photo);
+    WriteBytes(Pics / "notes.png", "plain text\n");
+    fs::create_symlink("/etc/passwd", Pics / "passwd");
+    struct {
+        std::u16string TBookConfig::*Option;
+        const char* File;
+        const char* Failure;
+    } const keys[] = {
+        {&TBookConfig::IconFileName, "logo.png", "Can' save MIDlet icon file (0) "},
+        {&TBookConfig::SplashFileName, "splash.png", "Can't save splash screen picture file (0) "},
+        {&TBookConfig::BackgroundFileName, "background.png",
+         "Can't save background picture file (0) "},
+        {&TBookConfig::LinkLFileName, "linkl.png", "Can't save pointer picture file #1 (0) "},
+        {&TBookConfig::LinkPFileName, "linkp.png", "Can't save pointer picture file #2 (0) "},
+    };
+    for (const auto& key : keys) {
+        SCOPED_TRACE(key.File);
+        for (const char* bad : {"notes.png", "passwd"}) {
+            for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+                fs::remove(entry);
+            Config = TBookConfig();
+            Config.Temp1Dir = FromPath(Root / "temp1");
+            Config.*key.Option = Pic(bad);
+            try {
+                Midlet.WritePictures();
+                ADD_FAILURE() << "no error for " << bad;
+            } catch (const TBookError& error) {
+                EXPECT_EQ(std::string(error.what()), "! " + std::string(key.Failure) +
+                                                         ToUtf8(Pic(bad)) + " -> " +
+                                                         Out(key.File).string());
+            }
+            EXPECT_FALSE(fs::exists(Out(key.File)));
+        }
+        Config.*key.Option = Pic("photo.jpg");
+        Midlet.WritePictures();
+        EXPECT_EQ(ReadBack(Out(key.File)).Format, "PNG");
+        EXPECT_EQ(ReadBack(Out(key.File)).Width, 48u);
+        Config.*key.Option = Pic("drawing.png");
+        Midlet.WritePictures();
+        EXPECT_EQ(FileBytes(Out(key.File)), FileBytes(Pics / "drawing.png"));
+    }
+}
+
+TEST(PictureConverter, PicturesWithinTheDocumentedLimitsConvert) {
+    const test::TTempFolder folder;
+    // 30 million pixels of one bit, under the 40 million the converter takes.
+    WriteBytes(folder.Path / "scan.png", BilevelPng(6000, 5000));
+    TPictureConverter converter;
+    const TPictureInfo info = TPictureConverter::Inspect(folder.Path / "scan.png");
+    converter.Convert(folder.Path / "scan.png", info, {"-resize", "160x128>", "-depth", "8"},
+                      folder.Path / "out.png", TPictureFormat::Png);
+    const TPictureInfo written = TPictureConverter::Inspect(folder.Path / "out.png");
+    EXPECT_EQ(written.Width, 154u);
+    EXPECT_EQ(written.Height, 128u);
+}
+
+TEST(PictureConverter, ResourceLimitsAndTheTimeLimitAreReportedAsSuch) {
+    const test::TTempFolder folder;
+    WriteBytes(folder.Path / "scan.png", BilevelPng(6000, 5000));
+    const TPictureInfo scan = TPictureConverter::Inspect(folder.Path / "scan.png");
+    struct {
+        const char* Title;
+        std::optional<MagickSizeType> DiskLimit; // none: as the converter sets it
+        std::chrono::milliseconds TimeLimit;
+        std::string Expected;
+    } const cases[] = {
+        // No temporary disk: 300 MB of pixels cannot be held at all.
+        {"refused before decoding", 0, TPictureConverter::kTimeLimit,
+         "the picture needs 287 MiB for its pixels, more than the converter may use (256 MiB of "
+         "memory and 0 MiB of temporary disk)"},
+        // Room on paper, but the disk cache runs out while the picture is read.
+        {"out of room while decoding", 40ull << 20, TPictureConverter::kTimeLimit,
+         "the converter ran out of room for the picture's pixels (287 MiB; it may use 256 MiB of "
+         "memory and 40 MiB of temporary disk)"},
+        {"time limit", std::nullopt, std::chrono::milliseconds(0),
+         "the conversion took longer than its time limit of 0 seconds"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Title);
+        TPictureConverter converter(c.TimeLimit);
+        if (c.DiskLimit) SetMagickResourceLimit(DiskResource, *c.DiskLimit);
+        try {
+            converter.Convert(folder.Path / "scan.png", scan, {"-resize", "160x128>"},
+                              folder.Path / "out.png", TPictureFormat::Png);
+            ADD_FAILURE() << "no error";
+        } catch (const TBookError& error) {
+            EXPECT_EQ(std::string(error.what()), c.Expected);
+        }
+        EXPECT_FALSE(fs::exists(folder.Path / "out.png"));
+    }
 }
 
 } // namespace
