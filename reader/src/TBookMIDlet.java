@@ -55,7 +55,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         + "\n800\tInformation\n801\tBook details: \n802\tBook statistics: \n803\tSize\n804\tbyte(s), read"
         + "\n805\t%, total reading time\n806\t, book was opened\n807\ttimes\n808\tBook maker:"
         + "\n809\tMax paint time\n810\tms, max letters in screen \n811\t, perfomance\n812\tletters/sec"
-        + "\n813\tmy test book\n814\tPaginor 5.0.8\n815\tPerformance: "
+        + "\n814\tPaginor 5.0.8\n815\tPerformance: "
         + "\n900\tAbout\n901\tVersion\n902\tAuthor\n903\torvantis\n904\tWWW\n905\torvantis.example\n906\t5.0.8"
         + "\n1000\tDate and time\n1001\tDate\n1002\tTime\n1003\tTotal reading time: \n1004\tBook was opened: "
         + "\n1005\ttimes\n1100\tCancel\n1101\tApply\n1102\tGoTo\n1104\tOk\n1105\tMenu"

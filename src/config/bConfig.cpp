@@ -198,17 +198,17 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         TextPartLink = readString(u"TextPartLink", u"");
 
         FormatEn = readBoolean(u"FormatEn", false);
-        TagsEn = readBoolean(u"TagsEn", true);
+        TagsEn = readBoolean(u"TagsEn", kDefaultTagsEn);
 
-        SplashTimeout = readInteger(u"SplashTimeout", 2);
+        SplashTimeout = readInteger(u"SplashTimeout", kDefaultSplashTimeout);
         SplashFileName = readString(u"SplashFileName", u"");
 
         LineSpacing = readInteger(u"LineSpacing", 0);
         CharSpacing = readInteger(u"CharSpacing", 0);
-        WordWrap = readBoolean(u"WordWrap", true);
-        PortraitLayout = readBoolean(u"PortraitLayout", true);
-        TextMargin = readInteger(u"TextMargin", 3);
-        SmoothScroll = readInteger(u"SmoothScroll", 20);
+        WordWrap = readBoolean(u"WordWrap", kDefaultWordWrap);
+        PortraitLayout = readBoolean(u"PortraitLayout", kDefaultPortraitLayout);
+        TextMargin = readInteger(u"TextMargin", kDefaultTextMargin);
+        SmoothScroll = readInteger(u"SmoothScroll", kDefaultSmoothScroll);
 
         for (int n = 1; n <= kColorMaps; ++n) {
             BackColor[n - 1] = readInteger(numbered(u"BackColor", n), n == 1 ? 0xffffff : 0);
@@ -216,7 +216,7 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
             LinkColor[n - 1] = readInteger(numbered(u"LinkColor", n), n == 1 ? 0xff : 0);
         }
 
-        ImageMode = readInteger(u"ImageMode", 2);
+        ImageMode = readInteger(u"ImageMode", kDefaultImageMode);
         ImageMargin = readInteger(u"ImageMargin", 0);
         ImagePngOptions = readString(u"ImagePngOptions", u"-resize 160x128> -depth 8");
         ImageJpgOptions = readString(u"ImageJpgOptions", u"-resize 160x128> -quality 100 -depth 8");

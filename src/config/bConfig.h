@@ -17,6 +17,16 @@ inline constexpr const char* kProgramVersion = "5.0.8";
 inline constexpr const char* kMakerSite = "orvantis.example";           // without scheme
 inline constexpr const char* kMakerSiteUrl = "http://orvantis.example"; // with scheme
 inline constexpr const char* kDefaultBookInfo = "Made with Paginor by Orvantis, 2026";
+// What a book gets for these keys when its configuration lacks them (the
+// constructor values differ); the example configuration prints them, so a
+// book made from it opens upright, wrapped and with a margin.
+inline constexpr bool kDefaultTagsEn = true;
+inline constexpr int kDefaultSplashTimeout = 2;
+inline constexpr bool kDefaultWordWrap = true;
+inline constexpr bool kDefaultPortraitLayout = true;
+inline constexpr int kDefaultTextMargin = 3;
+inline constexpr int kDefaultSmoothScroll = 20;
+inline constexpr int kDefaultImageMode = 2;
 // The two banner lines: what the program is, and the maker's credit line.
 inline constexpr const char* kProgramTitle =
     "Paginor 5.0.8 - Java ME e-book maker for mobile phones";

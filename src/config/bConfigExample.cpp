@@ -1,5 +1,9 @@
 // The commented example configuration that "-config" writes: the user manual
-// of every option and reader text, with example values.
+// of every option and reader text, with example values. Options print the
+// record's values, except the display options, TagsEn, ImageMode and
+// MidletInfoUrl, which print what a book gets when its configuration lacks
+// the key: a book made from the example with only its name and file filled
+// in then reads like one made from a configuration without those lines.
 #include "config/bConfig.h"
 
 #include "core/bVar.h"
@@ -101,7 +105,7 @@ void WriteAdvancedOptions(TExampleText& out, const TBookConfig& config) {
                     u"[string] version of output java midltes, for example 1.0, 2.0");
     out.WriteOption(u"MidletVendor", config.MidletVendor,
                     u"[string] java book publisher for example Orvantis");
-    out.WriteOption(u"MidletInfoUrl", config.MidletInfoUrl,
+    out.WriteOption(u"MidletInfoUrl", Widen(kMakerSiteUrl),
                     u"[string] url like " + Widen(kMakerSiteUrl));
     out.WriteOption(u"MidletDescription", config.MidletDescription,
                     u"[string] short decription of midlet");
@@ -217,14 +221,14 @@ void WriteTextProcessingOptions(TExampleText& out, const TBookConfig& config) {
     out.WriteOption(u"FormatEn", config.FormatEn,
                     u"[true, false] enable/disable text formatting for small screens (removing "
                     u"redundant spaces etc) ");
-    out.WriteOption(u"TagsEn", config.TagsEn,
+    out.WriteOption(u"TagsEn", kDefaultTagsEn,
                     u"[true, false] enable/disable tags (pictures, hyperlinks) in source text");
 }
 
 void WriteSplashOptions(TExampleText& out, const TBookConfig& config) {
     out.WriteCommentLine(u"");
     out.WriteCommentLine(u"**** Splash screen options ****");
-    out.WriteOption(u"SplashTimeout", config.SplashTimeout,
+    out.WriteOption(u"SplashTimeout", kDefaultSplashTimeout,
                     u"[integer] how long splash screen is shown (in seconds). 0 means that user "
                     u"must press any key");
     out.WriteOption(u"SplashFileName", config.SplashFileName,
@@ -242,12 +246,12 @@ void WriteDisplayOptions(TExampleText& out, const TBookConfig& config) {
                     u"[integer] gap between neighbor lines of text, values -1, 0, 1");
     out.WriteOption(u"CharSpacing", config.CharSpacing,
                     u"[integer] gap between neighbor letters, values -1, 0, 1");
-    out.WriteOption(u"WordWrap", config.WordWrap, u"[true, false] enable/disable word wrap");
-    out.WriteOption(u"PortraitLayout", config.PortraitLayout,
+    out.WriteOption(u"WordWrap", kDefaultWordWrap, u"[true, false] enable/disable word wrap");
+    out.WriteOption(u"PortraitLayout", kDefaultPortraitLayout,
                     u"[true, false] portrait or landscape layout");
-    out.WriteOption(u"TextMargin", config.TextMargin,
+    out.WriteOption(u"TextMargin", kDefaultTextMargin,
                     u"[integer] gap (in pixels) between border of screen and text");
-    out.WriteOption(u"SmoothScroll", config.SmoothScroll,
+    out.WriteOption(u"SmoothScroll", kDefaultSmoothScroll,
                     u"[integer] smooth scroll level 0-50 (0 - disabled)");
     out.WriteCommentLine(u"Up to 8 color maps are allowed.");
     // The colour maps are documented with fixed example values; the record's
@@ -278,7 +282,7 @@ void WriteImageOptions(TExampleText& out, const TBookConfig& config) {
                          u"ImageMagic");
     out.WriteCommentLine(u"3 Import, resize and convert to PNG using ImageMagic");
     out.WriteCommentLine(u"4 Import, resize and convert to JPEG using ImageMagic");
-    out.WriteOption(u"ImageMode", config.ImageMode, u"[integer] value from 0 to 6");
+    out.WriteOption(u"ImageMode", kDefaultImageMode, u"[integer] value from 0 to 6");
     out.WriteOption(u"ImageMargin", config.ImageMargin,
                     u"[integer] gap (in pixels) between border of screen and text");
     out.WriteOption(u"ImagePngOptions", config.ImagePngOptions,

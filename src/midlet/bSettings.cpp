@@ -98,12 +98,19 @@ void TBookMidlet::WriteSettings() {
         out.WriteString(check);
         out.WriteInt(PasswordCheckValue(check, config.Password));
 
+        // Entry 813 carries BookInfo whenever either is set: the book's own
+        // details (an FB2 header's title and author) reach the reader also
+        // from a configuration without an "813" line.
+        auto written = [&](size_t index) {
+            return !config.MidletTexts[index].empty() ||
+                   (static_cast<int>(index) == kBookInfoTextIndex && !config.BookInfo.empty());
+        };
         int texts = 0;
-        for (const std::u16string& text : config.MidletTexts)
-            if (!text.empty()) ++texts;
+        for (size_t index = 0; index < config.MidletTexts.size(); ++index)
+            if (written(index)) ++texts;
         out.WriteInt(texts);
         for (size_t index = 0; index < config.MidletTexts.size(); ++index) {
-            if (config.MidletTexts[index].empty()) continue;
+            if (!written(index)) continue;
             out.WriteInt(static_cast<int32_t>(index));
             out.WriteString(static_cast<int>(index) == kBookInfoTextIndex
                                 ? config.BookInfo

@@ -68,13 +68,14 @@ class Fb2Book(ProgramCase):
     def path(self, *names):
         return os.path.join(self.dir, *names)
 
-    def make(self, book_bytes, name="Kniga"):
-        """Builds the book; returns (log, JAR path)."""
+    def make(self, book_bytes, name="Kniga", details_line=True):
+        """Builds the book; returns (log, JAR path). details_line adds an
+        "813" line to the configuration."""
         with open(self.path("book.fb2"), "wb") as f:
             f.write(book_bytes)
         options = ["BookName=" + name, "TextFileName=" + self.path("book.fb2"),
                    "OutputDir=" + self.path("midlets"), "ImageMode=1", "SplashTimeout=0",
-                   "DebugLevel=7", "813=About"]
+                   "DebugLevel=7"] + (["813=About"] if details_line else [])
         with open(self.path("book.cfg"), "wb") as f:
             f.write("".join(o + "\r\n" for o in options).encode("utf-8"))
         result = subprocess.run([self.program, "-make", self.path("book.cfg")], cwd=self.dir,
@@ -149,6 +150,13 @@ class Fb2Book(ProgramCase):
             cfg = z.read("cfg.dat")
         self.assertIn("Configured details".encode("utf-16-be"), cfg)
         self.assertNotIn("Тихая река".encode("utf-16-be"), cfg)
+
+    def test_book_details_show_title_and_author_without_a_details_line(self):
+        _, jar = self.make(fb2("utf-8"), details_line=False)
+        out = run_host(jar, ["key:down", "key:star", "select:8", "dump"]).stdout
+        details = out.split("screen: ")[1]
+        self.assertTrue(details.startswith("Form: Information"), details)
+        self.assertIn("Тихая река, Анна Берг, 2026", details)
 
     def test_reader_shows_the_text_and_follows_the_note(self):
         def screens(book_bytes, name):

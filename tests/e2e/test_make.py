@@ -204,7 +204,10 @@ class MakeTest(unittest.TestCase):
         for i, c in enumerate(check):
             h = ((2 * h) % (1 << 32)) ^ ((ord(c) ^ password ^ i) & 0xFFFF)
         self.assertEqual(rest[36:40], struct.pack(">I", h))
-        self.assertEqual(rest[40:], be32(0))  # no interface texts configured
+        # No interface texts configured; the book details (text 813) carry
+        # the reader default of BookInfo.
+        details = "Made with Paginor by Orvantis, 2026"
+        self.assertEqual(rest[40:], be32(1) + be32(813) + be32(len(details)) + details.encode("utf-16-be"))
         return jar_path
 
     def test_text_book_in_each_encoding(self):

@@ -96,6 +96,33 @@ class BuiltBooks(ProgramCase):
             for x in range(l.width):
                 self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
 
+    def test_example_configuration_makes_an_upright_wrapped_book(self):
+        example = self.path("example.cfg")
+        proc = subprocess.run([self.program, "-config", example], capture_output=True, text=True, timeout=60)
+        self.assertEqual(proc.returncode, 0, proc.stdout)
+        with open(example, "rb") as f:
+            lines = f.read().decode("utf-16").split("\r\n")
+        filled = {"BookName": "FromExample", "TextFileName": self.path("story.txt"), "OutputDir": self.dir}
+        lines = [k + "=" + filled[k] if k in filled and line == k + "=" else line
+                 for line in lines for k in [line.split("=")[0]]]
+        with open(example, "wb") as f:
+            f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+        with open(self.path("story.txt"), "wb") as f:
+            f.write(TEXT.encode("utf-8"))
+        proc = subprocess.run([self.program, "-make", example], capture_output=True, text=True, timeout=120)
+        self.assertEqual(proc.returncode, 0, proc.stdout)
+        jar = self.path("FromExample.jar")
+        with zipfile.ZipFile(jar) as z:
+            cfg = z.read("cfg.dat")
+        # Word wrap and portrait layout on, then after the colour map the margin.
+        self.assertEqual(cfg[12:20], b"\0\0\0\1\0\0\0\1")
+        self.assertEqual(cfg[36:40], b"\0\0\0\3")
+        # Page for page what a book with upright, wrapped text and a margin shows.
+        (page,), _ = self.shots(jar, ["key:fire", "shot"])
+        (expected,), _ = self.shots(Book(TEXT, portrait=True, word_wrap=True, text_margin=3).jar(self.path("ref.jar")),
+                                    ["key:fire", "shot"])
+        self.assertEqual(page.pixels, expected.pixels)
+
     def test_example_book_contents_lead_to_the_chapters(self):
         examples = os.path.join(os.environ["PAGINOR_SOURCE_DIR"], "examples")
         for name in os.listdir(examples):

@@ -84,6 +84,11 @@ class ReaderState(ReaderCase):
         self.assertIn("1: Navigateur", out)
         self.assertIn("2: Add bookmark", out)
         self.assertIn("Exit", out)
+        # Without text 813 the book details are empty, not a placeholder.
+        _, out = self.run_book(Book(FILLER), ["key:fire", "key:star", "select:8", "dump"])
+        details = out.split("screen: ")[1].splitlines()
+        self.assertEqual(details[0], "Form: Information")
+        self.assertEqual(details[1].strip(), "Book details:")
 
 
 if __name__ == "__main__":

@@ -431,13 +431,28 @@ TEST_F(ConfigTest, ExampleIsWrittenWordForWord) {
     EXPECT_EQ(comments - 2 * options, 77u);
 }
 
-TEST_F(ConfigTest, ExampleReadsBackAsTheConstructorValues) {
+TEST_F(ConfigTest, ExampleReadsBackAsTheConstructorValuesAndTheDisplayAsWithoutTheKeys) {
     const auto path = Dir / "example.cfg";
     const TBookConfig fresh;
     fresh.WriteExampleConfig(FromPath(path));
     TBookConfig read;
     read.ReadConfig(FromPath(path));
-    EXPECT_EQ(KeyedFields(read), KeyedFields(fresh));
+    // The display options, TagsEn, ImageMode and MidletInfoUrl read back as
+    // a configuration without them gives: upright, wrapped, with a margin.
+    const TBookConfig absent = Read("# nothing but a comment\r\n");
+    TBookConfig expected = fresh;
+    expected.TagsEn = absent.TagsEn;
+    expected.SplashTimeout = absent.SplashTimeout;
+    expected.WordWrap = absent.WordWrap;
+    expected.PortraitLayout = absent.PortraitLayout;
+    expected.TextMargin = absent.TextMargin;
+    expected.SmoothScroll = absent.SmoothScroll;
+    expected.ImageMode = absent.ImageMode;
+    expected.MidletInfoUrl = absent.MidletInfoUrl;
+    EXPECT_EQ(KeyedFields(read), KeyedFields(expected));
+    EXPECT_TRUE(read.WordWrap && read.PortraitLayout && read.TagsEn);
+    EXPECT_EQ(read.TextMargin, 3);
+    EXPECT_EQ(read.MidletInfoUrl, u"http://orvantis.example");
 
     int filled = 0;
     for (const auto& text : read.MidletTexts)
@@ -459,7 +474,7 @@ TEST_F(ConfigTest, ExampleCarriesTheRecordValues) {
     TBookConfig config;
     config.BookName = u"\u041A\u043D\u0438\u0433\u0430";
     config.Password = -5;
-    config.TagsEn = true;
+    config.FormatEn = true;
     config.Fonts[1] = TFontDesc{u"Arial", 12, true, false};
     config.BackColor[0] = 0x123456; // the colour maps are fixed examples
     const auto path = Dir / "example.cfg";
@@ -471,7 +486,7 @@ TEST_F(ConfigTest, ExampleCarriesTheRecordValues) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     };
     for (const char* line :
-         {"BookName=\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0", "Password=-5", "TagsEn=true",
+         {"BookName=\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0", "Password=-5", "FormatEn=true",
           "FontSize2=12", "FontName2=Arial", "Font.Bold2=true", "Font.Italic2=false",
           "FontSize1=", "FontName1=", "Font.Bold1=", "Font.Italic3=", "BackColor1=$ffffff"})
         EXPECT_TRUE(has(line)) << line;

@@ -196,19 +196,32 @@ TEST(Settings, CfgDatHoldsEveryFieldInOrder) {
     EXPECT_TRUE(fs::exists(f.InTemp1("readme.txt")));
 }
 
-TEST(Settings, BookInfoReplacesEntry813OnlyWhenItIsSet) {
-    for (bool entrySet : {false, true}) {
+TEST(Settings, Entry813CarriesBookInfoWheneverEitherIsSet) {
+    struct Case {
+        const char16_t* Entry;
+        const char16_t* BookInfo;
+        std::string Tail; // the interface texts at the end of cfg.dat
+    };
+    const Case cases[] = {
+        {u"", u"", Be32(0)},
+        // No "813" line: the book's details still reach the reader.
+        {u"", u"Info", Be32(1) + Be32(813) + BeString(u"Info")},
+        {u"own", u"", Be32(1) + Be32(813) + Be32(0)},
+        {u"own", u"Info", Be32(1) + Be32(813) + BeString(u"Info")},
+    };
+    for (const Case& c : cases) {
         TMidletFixture f;
-        f.Config.BookInfo = entrySet ? u"" : u"Info";
-        if (entrySet) f.Config.MidletTexts[813] = u"own";
+        f.Config.MidletTexts[813] = c.Entry;
+        f.Config.BookInfo = c.BookInfo;
         TBookText text(f.Config);
         TBookMidlet midlet(f.Config);
         midlet.BookText = &text;
         midlet.WriteSettings();
         const std::string bytes = ReadBytes(f.InTemp1("cfg.dat"));
         // Without links the texts follow the password fields directly.
-        const std::string tail = entrySet ? Be32(1) + Be32(813) + Be32(0) : Be32(0);
-        EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail) << entrySet;
+        ASSERT_GE(bytes.size(), c.Tail.size());
+        EXPECT_EQ(bytes.substr(bytes.size() - c.Tail.size()), c.Tail)
+            << ToUtf8(c.Entry) << "/" << ToUtf8(c.BookInfo);
     }
 }
 
