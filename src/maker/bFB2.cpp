@@ -2,6 +2,7 @@
 
 #include "core/bVar.h"
 #include "platform/Xml.h"
+#include "platform/ZipArchive.h"
 
 #include <array>
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <set>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 namespace paginor {
 
@@ -435,11 +437,11 @@ std::string SafePictureName(std::string_view id) {
     return ToUtf8(name);
 }
 
-std::u16string ImportFictionBook(const TBookObject& log, TBookConfig& config,
-                                 const std::u16string& fileName, const std::u16string& pictureDir) {
-    log.Log(6, ".. Starting XML parser ");
-    log.Log(6, ".. Opening file " + ToUtf8(fileName));
-    const std::string bytes = ReadWholeFile(ToPath(fileName));
+namespace {
+
+// The FB2 document in `bytes` (the whole file as read) becomes tagged text.
+std::u16string ConvertFictionBook(const TBookObject& log, TBookConfig& config,
+                                  std::string_view bytes, const std::u16string& pictureDir) {
     std::string_view content = bytes;
     if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
     const TXmlDocument document =
@@ -457,6 +459,37 @@ std::u16string ImportFictionBook(const TBookObject& log, TBookConfig& config,
     const std::string text = converter.ConvertBodies();
     log.Log(6, "+ FB2 file decoded");
     return FromUtf8(text);
+}
+
+bool IsFictionBookEntry(const std::string& name) {
+    return name.size() > 4 && LowerCase(FromUtf8(name.substr(name.size() - 4))) == u".fb2";
+}
+
+} // namespace
+
+std::u16string ImportFictionBook(const TBookObject& log, TBookConfig& config,
+                                 const std::u16string& fileName, const std::u16string& pictureDir) {
+    log.Log(6, ".. Starting XML parser ");
+    log.Log(6, ".. Opening file " + ToUtf8(fileName));
+    return ConvertFictionBook(log, config, ReadWholeFile(ToPath(fileName)), pictureDir);
+}
+
+std::u16string ImportZippedFictionBook(const TBookObject& log, TBookConfig& config,
+                                       const std::u16string& fileName,
+                                       const std::u16string& pictureDir) {
+    log.Log(6, ".. Starting XML parser ");
+    log.Log(6, ".. Opening file " + ToUtf8(fileName));
+    TZipArchive archive = TZipArchive::Open(ToPath(fileName));
+    std::vector<std::string> books;
+    for (const std::string& name : archive.Names())
+        if (IsFictionBookEntry(name)) books.push_back(name);
+    if (books.empty())
+        throw TBookError("The archive " + ToUtf8(fileName) + " holds no FB2 book (no .fb2 entry)");
+    if (books.size() > 1)
+        log.Log(6, "+ The archive holds " + std::to_string(books.size()) +
+                       " FB2 books; the first, [" + books.front() + "], is read");
+    log.Log(7, ".. Reading [" + books.front() + "] from the archive");
+    return ConvertFictionBook(log, config, archive.Read(books.front()), pictureDir);
 }
 
 } // namespace paginor

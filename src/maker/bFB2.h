@@ -16,6 +16,14 @@ namespace paginor {
 std::u16string ImportFictionBook(const TBookObject& log, TBookConfig& config,
                                  const std::u16string& fileName, const std::u16string& pictureDir);
 
+// The same for a zipped FB2 book (".fb2.zip", ".fbz"): the archive's FB2
+// entry is read in memory and imported exactly as a file of those bytes would
+// be. When the archive holds several, the first in archive order is taken and
+// the log says so; an archive without one fails with one line.
+std::u16string ImportZippedFictionBook(const TBookObject& log, TBookConfig& config,
+                                       const std::u16string& fileName,
+                                       const std::u16string& pictureDir);
+
 // Decodes base64 (RFC 4648 alphabet) the way FB2 binaries are read: characters
 // outside the alphabet are skipped, the first "=" ends the data (a group of two
 // characters gives one byte, of three two bytes), and a final group that no

@@ -30,8 +30,10 @@ constexpr const char16_t* kDumpExtension = u".dump";
 constexpr int kDumpLevel = 7;
 
 // The extensions of the sources folder mode builds, in the order tested.
-constexpr const char16_t* kSourceExtensions[] = {u".doc", u".htm", u".html", u".fb2", u".txt"};
+constexpr const char16_t* kSourceExtensions[] = {u".doc",     u".htm", u".html", u".fb2",
+                                                 u".fb2.zip", u".fbz", u".txt"};
 constexpr const char16_t* kWordExtensions[] = {u".doc", u".htm", u".html"};
+constexpr const char16_t* kZippedFictionBookExtensions[] = {u".fb2.zip", u".fbz"};
 
 // The exclusive lock on the program's work folders. Every run of the same
 // program file takes it before it touches the folders; a second run waits.
@@ -115,6 +117,25 @@ std::vector<std::u16string> MatchingFiles(const std::u16string& folder,
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Which importer reads a source, by the end of its name; anything else is
+// read as a text file.
+enum class TSourceKind { Text, Word, FictionBook, ZippedFictionBook };
+
+TSourceKind SourceKindOf(const std::u16string& name) {
+    if (HasAnyExtension(name, kWordExtensions)) return TSourceKind::Word;
+    if (TBookMaker::HasExtension(u".fb2", name)) return TSourceKind::FictionBook;
+    if (HasAnyExtension(name, kZippedFictionBookExtensions)) return TSourceKind::ZippedFictionBook;
+    return TSourceKind::Text;
+}
+
+// The book name folder mode gives a source: the file name without its
+// extension (a ".fb2.zip" goes whole), or the whole name when it has none.
+std::u16string BookNameOf(const std::u16string& entry) {
+    if (TBookMaker::HasExtension(u".fb2.zip", entry)) return entry.substr(0, entry.size() - 8);
+    const size_t dot = entry.rfind(u'.');
+    return dot != std::u16string::npos && dot >= 1 ? entry.substr(0, dot) : entry;
 }
 
 } // namespace
@@ -294,8 +315,7 @@ void TBookMaker::MakeFolderBooks() {
         Config.BookInfo = bookInfo;
         Config.SplashFileName = splashFileName;
         Config.TextFileName = folder + entry;
-        const size_t dot = entry.rfind(u'.');
-        Config.BookName = dot != std::u16string::npos && dot >= 1 ? entry.substr(0, dot) : entry;
+        Config.BookName = BookNameOf(entry);
         Log(6, "+ Source file found [" + ToUtf8(Config.TextFileName) + "]");
         Log(6, "+ BookName is set to [" + ToUtf8(Config.BookName) + "]");
         MakeBook();
@@ -309,23 +329,29 @@ void TBookMaker::MakeBook() {
 
     SourceText.clear();
     Config.TagsForced = true;
-    const bool word = HasAnyExtension(Config.TextFileName, kWordExtensions);
-    const bool fictionBook = !word && HasExtension(u".fb2", Config.TextFileName);
-    if (word)
+    const TSourceKind kind = SourceKindOf(Config.TextFileName);
+    if (kind == TSourceKind::Word)
         throw TBookError("Can't import " + ToUtf8(Config.TextFileName) +
                          ": Word documents and HTML pages are not supported yet");
     try {
-        if (fictionBook)
+        switch (kind) {
+        case TSourceKind::FictionBook:
             SourceText = ImportFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
-        else
+            break;
+        case TSourceKind::ZippedFictionBook:
+            SourceText =
+                ImportZippedFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
+            break;
+        default:
             SourceText = LoadTextFile(Config.TextFileName);
+        }
     } catch (const std::exception&) {
         // The reason ("File not found", a parser error) does not say which
         // file it was: a folder-mode run or a quiet log would not tell.
         Log(3, "- Can't import source file " + ToUtf8(Config.TextFileName));
         throw;
     }
-    if (Config.DebugLevel == kDumpLevel && (word || fictionBook))
+    if (Config.DebugLevel == kDumpLevel && kind != TSourceKind::Text)
         SaveDump(kSourceDumpName, SourceText);
 
     {
