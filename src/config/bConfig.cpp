@@ -2,35 +2,50 @@
 
 #include "core/bVar.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace paginor {
 
 namespace {
 
-const std::u16string kLineBreak = u"\r\n";
-
 // Keys are short words; a longer run before "=" cannot be one, so the index
 // does not need to look further.
 constexpr size_t kMaxKeyLength = 64;
 
-// The decoded configuration text with an index of its option lines. A key is
-// found at the very start of the text (compared without regard to case) or
-// directly after a CR LF (exact case); the first occurrence counts, and one at
-// the start of the text counts over all others. The index is built in one pass
-// so that the ~2100 lookups of one read do not each rescan the text.
+bool IsLineEnd(char16_t c) {
+    return c == u'\r' || c == u'\n';
+}
+
+// One line that holds a short run of text before an "=": the key it would
+// give, and where its value starts.
+struct TOptionLine {
+    std::u16string Key;
+    size_t ValueStart = 0;
+    bool AtTextStart = false; // the first line: its key matches without regard to case
+};
+
+// The decoded configuration text with an index of its option lines. A line
+// ends at CR LF, at a lone LF or at a lone CR, so files from any editor read
+// as their authors see them. A key is found at the very start of the text
+// (compared without regard to case) or at the start of a later line (exact
+// case); the first occurrence counts, and one at the start of the text counts
+// over all others. The index is built in one pass so that the ~2100 lookups
+// of one read do not each rescan the text.
 class TConfigText {
 public:
     explicit TConfigText(std::u16string text) : Text(std::move(text)) {
-        if (auto key = KeyAt(0)) FirstLineKey = LowerCase(*key);
-        for (size_t pos = Text.find(kLineBreak); pos != std::u16string::npos;
-             pos = Text.find(kLineBreak, pos + 1)) {
-            const size_t start = pos + kLineBreak.size();
-            if (auto key = KeyAt(start)) ValueStarts.emplace(*key, start + key->size() + 1);
+        AddLine(0);
+        for (size_t i = 0; i < Text.size(); ++i) {
+            if (!IsLineEnd(Text[i])) continue;
+            if (Text[i] == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
+            AddLine(i + 1);
         }
     }
 
@@ -39,29 +54,38 @@ public:
     std::optional<std::u16string> Find(const std::u16string& key) const {
         size_t start;
         if (FirstLineKey && *FirstLineKey == LowerCase(key)) {
-            start = key.size() + 1;
+            start = Lines.front().ValueStart;
         } else {
             auto it = ValueStarts.find(key);
             if (it == ValueStarts.end()) return std::nullopt;
             start = it->second;
         }
-        size_t end = Text.find(kLineBreak, start);
-        if (end == std::u16string::npos) end = Text.size();
+        size_t end = start;
+        while (end < Text.size() && !IsLineEnd(Text[end]))
+            ++end;
         return TrimControls(std::u16string_view(Text).substr(start, end - start));
     }
 
+    // Every line with a short text before an "=", in text order.
+    const std::vector<TOptionLine>& OptionLines() const { return Lines; }
+
 private:
-    // The text between pos and the next "=" when it could be a key: short and
-    // without a line break.
-    std::optional<std::u16string> KeyAt(size_t pos) const {
+    void AddLine(size_t pos) {
         for (size_t i = pos; i < Text.size() && i - pos <= kMaxKeyLength; ++i) {
-            if (Text[i] == u'=') return Text.substr(pos, i - pos);
-            if (Text[i] == u'\r' || Text[i] == u'\n') break;
+            if (IsLineEnd(Text[i])) return;
+            if (Text[i] != u'=') continue;
+            TOptionLine line{Text.substr(pos, i - pos), i + 1, pos == 0};
+            if (line.AtTextStart)
+                FirstLineKey = LowerCase(line.Key);
+            else
+                ValueStarts.emplace(line.Key, line.ValueStart);
+            Lines.push_back(std::move(line));
+            return;
         }
-        return std::nullopt;
     }
 
     std::u16string Text;
+    std::vector<TOptionLine> Lines;
     std::optional<std::u16string> FirstLineKey; // lower-cased
     std::unordered_map<std::u16string, size_t> ValueStarts;
 };
@@ -110,6 +134,128 @@ std::optional<int32_t> ParseConfigInteger(std::u16string_view text) {
     return static_cast<int32_t>(negative ? -value : value);
 }
 
+// The number of single-character insertions, deletions and replacements
+// that turn one text into the other.
+size_t EditDistance(std::u16string_view a, std::u16string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t replaced = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
+            diagonal = row[j];
+            row[j] = std::min({replaced, row[j] + 1, row[j - 1] + 1});
+        }
+    }
+    return row[b.size()];
+}
+
+bool IsAllDigits(std::u16string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+// Reads typed values from the configuration text and keeps what a user should
+// hear about: values that do not parse and lines whose key is no option. The
+// keys it is asked for, and those named through Known, are the options.
+class TOptionReader {
+public:
+    explicit TOptionReader(const TConfigText& text) : Text(text) {}
+
+    std::u16string String(const std::u16string& key, const std::u16string& fallback) {
+        Known(key);
+        return Text.Find(key).value_or(fallback);
+    }
+
+    // An empty value gives the default silently; one that is not a number
+    // gives it with a notice naming it. Colours name it in hexadecimal.
+    int Integer(const std::u16string& key, int fallback, bool colour = false) {
+        const std::u16string value = String(key, u"");
+        if (value.empty()) return fallback;
+        if (auto number = ParseConfigInteger(value)) return *number;
+        char shown[16];
+        std::snprintf(shown, sizeof shown, colour ? "$%06x" : "%d", fallback);
+        Notices.push_back("? Option " + ToUtf8(key) + " value " + ToUtf8(value) +
+                          " is not a number; the default " + shown + " is kept");
+        return fallback;
+    }
+
+    // "true" in any case is true and every other non-empty value false; a
+    // value that is neither true nor false is named, with the default.
+    bool Boolean(const std::u16string& key, bool fallback) {
+        const std::u16string value = String(key, u"");
+        if (value.empty()) return fallback;
+        const std::u16string lower = LowerCase(value);
+        if (lower != u"true" && lower != u"false")
+            Notices.push_back("? Option " + ToUtf8(key) + " value " + ToUtf8(value) +
+                              " is neither true nor false; it reads as false (the default is " +
+                              (fallback ? "true" : "false") + ")");
+        return lower == u"true";
+    }
+
+    // A key that is an option although this configuration does not read it.
+    void Known(const std::u16string& key) {
+        if (KnownKeys.insert(key).second) {
+            KnownLowerKeys.insert(LowerCase(key));
+            if (!IsAllDigits(key)) NamedKeys.push_back(key);
+        }
+    }
+
+    // The notices of the values read, then one for every key that is no
+    // option (comments and lines without a key left out), in text order.
+    std::vector<std::string> Report() const {
+        std::vector<std::string> lines = Notices;
+        std::unordered_set<std::u16string> reported;
+        for (const TOptionLine& line : Text.OptionLines()) {
+            const std::u16string_view key = TrimControlsView(line.Key);
+            if (key.empty() || key.front() == u'#' || IsKnown(line)) continue;
+            if (!reported.insert(line.Key).second) continue;
+            lines.push_back("? Unknown option " + ToUtf8(line.Key) + " ignored; did you mean " +
+                            ToUtf8(NearestKey(line.Key)) + "?");
+        }
+        return lines;
+    }
+
+private:
+    bool IsKnown(const TOptionLine& line) const {
+        return line.AtTextStart ? KnownLowerKeys.contains(LowerCase(line.Key))
+                                : KnownKeys.contains(line.Key);
+    }
+
+    // The option a mistyped key most likely meant: for a number, the
+    // interface text it names without leading zeros (the last one when it is
+    // past them); otherwise the option nearest in spelling, letter case
+    // counting only between equally near ones.
+    std::u16string NearestKey(const std::u16string& key) const {
+        if (IsAllDigits(key)) {
+            const size_t first = std::min(key.find_first_not_of(u'0'), key.size() - 1);
+            const std::u16string number = key.substr(first);
+            return number.size() <= 4 && KnownKeys.contains(number) ? number
+                                                                    : IntToStr(kMidletTexts - 1);
+        }
+        const std::u16string lower = LowerCase(key);
+        std::u16string best;
+        std::pair<size_t, size_t> bestDistance{SIZE_MAX, SIZE_MAX};
+        for (const std::u16string& candidate : NamedKeys) {
+            const std::pair<size_t, size_t> distance{EditDistance(lower, LowerCase(candidate)),
+                                                     EditDistance(key, candidate)};
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = candidate;
+            }
+        }
+        return best;
+    }
+
+    const TConfigText& Text;
+    std::vector<std::string> Notices;
+    std::unordered_set<std::u16string> KnownKeys;
+    std::unordered_set<std::u16string> KnownLowerKeys;
+    std::vector<std::u16string> NamedKeys; // the options that are not numbers, in reading order
+};
+
 } // namespace
 
 TBookConfig::TBookConfig()
@@ -142,16 +288,18 @@ int TBookConfig::FontCount() const {
 void TBookConfig::ReadConfig(const std::u16string& fileName) {
     try {
         const TConfigText text(LoadTextFile(fileName));
-
+        TOptionReader reader(text);
         auto readString = [&](const std::u16string& key, const std::u16string& fallback) {
-            return text.Find(key).value_or(fallback);
+            return reader.String(key, fallback);
         };
         auto readInteger = [&](const std::u16string& key, int fallback) {
-            return ParseConfigInteger(readString(key, u"")).value_or(fallback);
+            return reader.Integer(key, fallback);
+        };
+        auto readColor = [&](const std::u16string& key, int fallback) {
+            return reader.Integer(key, fallback, true);
         };
         auto readBoolean = [&](const std::u16string& key, bool fallback) {
-            const std::u16string value = readString(key, u"");
-            return value.empty() ? fallback : LowerCase(value) == u"true";
+            return reader.Boolean(key, fallback);
         };
         auto numbered = [](const char16_t* base, int n) { return base + IntToStr(n); };
 
@@ -180,7 +328,12 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
 
         for (int n = 1; n <= kFontSlots; ++n) {
             const std::u16string name = readString(numbered(u"FontName", n), u"");
-            if (name.empty()) continue;
+            if (name.empty()) {
+                // The slot's other keys are options all the same.
+                for (const char16_t* key : {u"FontSize", u"Font.Bold", u"Font.Italic"})
+                    reader.Known(numbered(key, n));
+                continue;
+            }
             TFontDesc font;
             font.Name = name;
             font.Size = readInteger(numbered(u"FontSize", n), 8 + n);
@@ -211,9 +364,9 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         SmoothScroll = readInteger(u"SmoothScroll", kDefaultSmoothScroll);
 
         for (int n = 1; n <= kColorMaps; ++n) {
-            BackColor[n - 1] = readInteger(numbered(u"BackColor", n), n == 1 ? 0xffffff : 0);
-            FontColor[n - 1] = readInteger(numbered(u"FontColor", n), 0);
-            LinkColor[n - 1] = readInteger(numbered(u"LinkColor", n), n == 1 ? 0xff : 0);
+            BackColor[n - 1] = readColor(numbered(u"BackColor", n), n == 1 ? 0xffffff : 0);
+            FontColor[n - 1] = readColor(numbered(u"FontColor", n), 0);
+            LinkColor[n - 1] = readColor(numbered(u"LinkColor", n), n == 1 ? 0xff : 0);
         }
 
         ImageMode = readInteger(u"ImageMode", kDefaultImageMode);
@@ -223,6 +376,10 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
 
         for (int k = 0; k < kMidletTexts; ++k)
             MidletTexts[k] = readString(IntToStr(k), u"");
+
+        // Mistyped keys and values, told once the log follows DebugLevel.
+        for (const std::string& notice : reader.Report())
+            Log(6, notice);
     } catch (const std::exception& error) {
         Log(3, "Can't read config file: " + ToUtf8(fileName) + "; " + error.what());
         throw TBookError("Can't read config file " + ToUtf8(fileName));

@@ -193,11 +193,16 @@ TEST_F(ConfigTest, LookupRules) {
          }},
         {"LF-only file", "BookName=x\nTextFileName=y\n",
          [](auto& c) {
-             EXPECT_EQ(c.BookName, u"x\nTextFileName=y");
-             EXPECT_EQ(c.TextFileName, u"text.txt");
+             EXPECT_EQ(c.BookName, u"x");
+             EXPECT_EQ(c.TextFileName, u"y");
          }},
-        {"lone CR stays inside a value", "#\r\nBookName=a\rb\r\n",
-         [](auto& c) { EXPECT_EQ(c.BookName, u"a\rb"); }},
+        {"lone CR ends a line", "#\r\nBookName=a\rTextFileName=b\r\n",
+         [](auto& c) {
+             EXPECT_EQ(c.BookName, u"a");
+             EXPECT_EQ(c.TextFileName, u"b");
+         }},
+        {"LF CR is two line ends", "#\n\rBookName=a\n\r",
+         [](auto& c) { EXPECT_EQ(c.BookName, u"a"); }},
         {"key that only starts like another", "#\r\nBookNameX=a\r\nTextFileNameBook=b\r\n",
          [](auto& c) {
              EXPECT_EQ(c.BookName, u"TestBook");
@@ -228,6 +233,118 @@ TEST_F(ConfigTest, LookupRules) {
         SCOPED_TRACE(c.Name);
         c.Check(Read(c.Bytes));
     }
+}
+
+// A configuration whose lines end in LF, in CR, or in a mix of the three
+// line ends reads exactly like its CR LF twin.
+TEST_F(ConfigTest, EveryLineEndReadsLikeCrLf) {
+    const std::vector<std::string> lines = {"bookname=Lighthouse",
+                                            "# a comment with = in it",
+                                            "",
+                                            "TextFileName=  books/tide clock.txt  ",
+                                            "OutputDir=out",
+                                            "BookName=not the first line",
+                                            "TagsEn=false",
+                                            "WordWrap=TRUE",
+                                            "FontName2=Mono",
+                                            "FontSize2=$10",
+                                            "BackColor2=$123456",
+                                            "TextMargin=-7",
+                                            "DebugLevel=3",
+                                            "1999=last text",
+                                            "0=first text",
+                                            "OutputDir=second",
+                                            "BookInfo=a # b"};
+    auto joined = [&](std::vector<std::string> ends) {
+        std::string text;
+        for (size_t i = 0; i < lines.size(); ++i)
+            text += lines[i] + ends[i % ends.size()];
+        return text;
+    };
+    const TBookConfig twin = Read(joined({"\r\n"}));
+    // The twin itself reads every line, so a reader that lost lines differs.
+    EXPECT_EQ(twin.BookName, u"Lighthouse");
+    EXPECT_EQ(twin.TextFileName, u"books/tide clock.txt");
+    EXPECT_EQ(twin.OutputDir, u"out");
+    EXPECT_EQ(twin.BookInfo, u"a # b");
+    ASSERT_TRUE(twin.Fonts[1]);
+    EXPECT_EQ(twin.Fonts[1]->Size, 16);
+    EXPECT_EQ(twin.BackColor[1], 0x123456);
+    EXPECT_EQ(twin.TextMargin, -7);
+    EXPECT_EQ(twin.DebugLevel, 3);
+    EXPECT_FALSE(twin.TagsEn);
+    EXPECT_EQ(twin.MidletTexts[1999], u"last text");
+
+    const std::pair<const char*, std::string> variants[] = {
+        {"LF", joined({"\n"})},
+        {"CR", joined({"\r"})},
+        {"mixed", joined({"\n", "\r\n", "\r"})},
+        {"LF without the last line end", joined({"\n"}).substr(0, joined({"\n"}).size() - 1)},
+        {"UTF-16 with LF", Utf16Bytes(FromUtf8(joined({"\n"})), false)},
+    };
+    for (const auto& [name, bytes] : variants) {
+        SCOPED_TRACE(name);
+        const TBookConfig c = Read(bytes);
+        EXPECT_EQ(KeyedFields(c), KeyedFields(twin));
+        EXPECT_EQ(c.MidletTexts, twin.MidletTexts);
+    }
+}
+
+// A key that is no option and an integer or Boolean value that does not
+// parse each give one level-6 line; the values read are those the rules give.
+TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
+    struct TCase {
+        const char* Lines;
+        std::vector<std::string> Told;
+    };
+    const TCase cases[] = {
+        {"# a comment\r\nTextFilename=a.txt",
+         {"? Unknown option TextFilename ignored; did you mean TextFileName?"}},
+        {"# first\r\nbookname=x\r\nBookName =y\r\nFont.Bold4=true\r\nSplashTimeOut=3",
+         {"? Unknown option bookname ignored; did you mean BookName?",
+          "? Unknown option BookName  ignored; did you mean BookName?",
+          "? Unknown option Font.Bold4 ignored; did you mean Font.Bold1?",
+          "? Unknown option SplashTimeOut ignored; did you mean SplashTimeout?"}},
+        {"2000=a\r\n0012=b\r\n00=c\r\n0=d",
+         {"? Unknown option 2000 ignored; did you mean 1999?",
+          "? Unknown option 0012 ignored; did you mean 12?",
+          "? Unknown option 00 ignored; did you mean 0?"}},
+        {"ImageMargins=1\r\nImageMargins=2",
+         {"? Unknown option ImageMargins ignored; did you mean ImageMargin?"}},
+        {"SplashTimeout=two\r\nBackColor1=#ffffff\r\nPassword=1234567890123",
+         {"? Option Password value 1234567890123 is not a number; the default 0 is kept",
+          "? Option SplashTimeout value two is not a number; the default 2 is kept",
+          "? Option BackColor1 value #ffffff is not a number; the default $ffffff is kept"}},
+        {"DebugLevel=seven",
+         {"? Option DebugLevel value seven is not a number; the default 6 is kept"}},
+        {"WordWrap=yes\r\nFormatEn=1",
+         {"? Option FormatEn value 1 is neither true nor false; it reads as false (the "
+          "default is false)",
+          "? Option WordWrap value yes is neither true nor false; it reads as false (the "
+          "default is true)"}},
+        // Options, comments and lines that are no option lines pass quietly.
+        {"bookname=x\r\n# Nothing=1\r\n  # indented=1\r\nno equals sign\r\n=7\r\n"
+         "BookName=y\r\nFontSize2=12\r\nFont.Italic3=no\r\n1999=z\r\nTagsEn=FALSE\r\n"
+         "SplashTimeout=\r\nTextMargin=\r\nWordWrap=",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Lines);
+        ::testing::internal::CaptureStdout();
+        Read(c.Lines);
+        const std::string shown = ::testing::internal::GetCapturedStdout();
+        std::vector<std::string> told;
+        for (size_t start = 0; start < shown.size();) {
+            const size_t end = shown.find('\n', start);
+            told.push_back(shown.substr(start + 10, end - start - 10)); // without the time
+            start = end + 1;
+        }
+        EXPECT_EQ(told, c.Told);
+    }
+    // The notices follow DebugLevel like every other level-6 line.
+    ::testing::internal::CaptureStdout();
+    Read("DebugLevel=3\r\nTextFilenam=a.txt\r\nTagsEn=yes");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 
 TEST_F(ConfigTest, IntegerSyntax) {
@@ -436,7 +553,9 @@ TEST_F(ConfigTest, ExampleReadsBackAsTheConstructorValuesAndTheDisplayAsWithoutT
     const TBookConfig fresh;
     fresh.WriteExampleConfig(FromPath(path));
     TBookConfig read;
+    ::testing::internal::CaptureStdout();
     read.ReadConfig(FromPath(path));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "every key is an option";
     // The display options, TagsEn, ImageMode and MidletInfoUrl read back as
     // a configuration without them gives: upright, wrapped, with a margin.
     const TBookConfig absent = Read("# nothing but a comment\r\n");
