@@ -177,7 +177,7 @@ public:
         if (auto number = ParseConfigInteger(value)) return *number;
         char shown[16];
         std::snprintf(shown, sizeof shown, colour ? "$%06x" : "%d", fallback);
-        Notices.push_back("? Option " + ToUtf8(key) + " value " + ToUtf8(value) +
+        Notices.push_back("? Option " + ToUtf8(key) + " value " + Printable(value) +
                           " is not a number; the default " + shown + " is kept");
         return fallback;
     }
@@ -189,7 +189,7 @@ public:
         if (value.empty()) return fallback;
         const std::u16string lower = LowerCase(value);
         if (lower != u"true" && lower != u"false")
-            Notices.push_back("? Option " + ToUtf8(key) + " value " + ToUtf8(value) +
+            Notices.push_back("? Option " + ToUtf8(key) + " value " + Printable(value) +
                               " is neither true nor false; it reads as false (the default is " +
                               (fallback ? "true" : "false") + ")");
         return lower == u"true";
@@ -204,13 +204,16 @@ public:
     }
 
     // The notices of the values read, then one for every key that is no
-    // option (comments and lines without a key left out), in text order.
+    // option, in text order. Comments, lines without a key and keys holding
+    // control characters (binary bytes, which the log must not print) are
+    // left out.
     std::vector<std::string> Report() const {
         std::vector<std::string> lines = Notices;
         std::unordered_set<std::u16string> reported;
         for (const TOptionLine& line : Text.OptionLines()) {
             const std::u16string_view key = TrimControlsView(line.Key);
-            if (key.empty() || key.front() == u'#' || IsKnown(line)) continue;
+            if (key.empty() || key.front() == u'#' || HasControls(line.Key) || IsKnown(line))
+                continue;
             if (!reported.insert(line.Key).second) continue;
             lines.push_back("? Unknown option " + ToUtf8(line.Key) + " ignored; did you mean " +
                             ToUtf8(NearestKey(line.Key)) + "?");
@@ -219,6 +222,17 @@ public:
     }
 
 private:
+    static bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+    static bool HasControls(std::u16string_view key) {
+        return std::any_of(key.begin(), key.end(), IsControl);
+    }
+    // A value as the log shows it: control characters (a terminal's escape
+    // sequences among them) as "?".
+    static std::string Printable(std::u16string value) {
+        std::replace_if(value.begin(), value.end(), IsControl, u'?');
+        return ToUtf8(value);
+    }
+
     bool IsKnown(const TOptionLine& line) const {
         return line.AtTextStart ? KnownLowerKeys.contains(LowerCase(line.Key))
                                 : KnownKeys.contains(line.Key);

@@ -64,9 +64,9 @@ public:
     std::array<std::u16string, kCustomMidletData> CustomMidletData;
     std::u16string TextFileName;
     std::u16string OutputDir;
-    std::u16string Temp1Dir;   // no key: ExeDir + "temp1"
-    std::u16string MetaInfDir; // no key: ExeDir + "temp1/META-INF"
-    std::u16string Temp2Dir;   // no key: ExeDir + "temp2"
+    std::u16string Temp1Dir;   // no key: WorkDir + "temp1"
+    std::u16string MetaInfDir; // no key: WorkDir + "temp1/META-INF"
+    std::u16string Temp2Dir;   // no key: WorkDir + "temp2"
     std::u16string SplashFileName;
     std::u16string IconFileName;
     std::u16string LinkLFileName;
@@ -101,7 +101,11 @@ public:
     int Password = 0;
     std::vector<std::u16string> MidletTexts; // kMidletTexts entries
     std::u16string ExeDir;                   // no key: program folder with a trailing "/"
-    std::u16string SourceDir;                // no key: folder of TextFileName with a trailing "/"
+    // No key: the folder of the work folders, the lock, the dumps and the
+    // default midlets folder, with a trailing "/": ExeDir when the program
+    // may write there, else the user's own data folder (set by the driver).
+    std::u16string WorkDir;
+    std::u16string SourceDir; // no key: folder of TextFileName with a trailing "/"
     int DebugLevel = 6;
 
     // Fills the record from a configuration file; raises

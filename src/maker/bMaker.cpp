@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
@@ -198,14 +199,50 @@ void TBookMaker::ClearDirectory(const std::u16string& folder) const {
     }
 }
 
+std::u16string ChooseWorkDir(const std::u16string& exeDir, bool installed, bool writable,
+                             const char* xdgDataHome, const char* home) {
+    if (writable && !installed) return exeDir;
+    auto withoutSlash = [](std::string folder) {
+        while (!folder.empty() && folder.back() == '/')
+            folder.pop_back();
+        return folder;
+    };
+    std::string base;
+    if (xdgDataHome && xdgDataHome[0] == '/')
+        base = withoutSlash(xdgDataHome);
+    else if (home && home[0] != '\0')
+        base = withoutSlash(home) + "/.local/share";
+    else
+        throw TBookError("Can't find the user's data folder for the work folders of " +
+                         ToUtf8(exeDir) + ": HOME is not set");
+    return FromUtf8(base) + u"/paginor/";
+}
+
+// Chooses the work folders' folder, creates it when it is the user's data
+// folder, and makes it the current folder, so that relative names the run
+// writes (dumps, a relative OutputDir) land there.
 void TBookMaker::SetUpFolders() {
     Config.ExeDir = ExeDir();
+    const fs::path exeFolder = ToPath(Config.ExeDir).parent_path();
     std::error_code ec;
-    fs::current_path(ToPath(Config.ExeDir), ec);
+    const bool installed = fs::is_directory(exeFolder.parent_path() / "share" / "paginor", ec);
+    const bool writable = ::access(exeFolder.c_str(), W_OK | X_OK) == 0;
+    Config.WorkDir = ChooseWorkDir(Config.ExeDir, installed, writable, std::getenv("XDG_DATA_HOME"),
+                                   std::getenv("HOME"));
+    if (Config.WorkDir != Config.ExeDir) {
+        fs::create_directories(ToPath(Config.WorkDir), ec);
+        if (ec)
+            throw TBookError("Can't create directory " + ToUtf8(Config.WorkDir) + " (" +
+                             ec.message() + ")");
+        Log(6, "+ Work folders are in " + ToUtf8(Config.WorkDir) +
+                   (installed ? " (an installed program keeps them per user)"
+                              : " (the program's folder is not writable)"));
+    }
+    fs::current_path(ToPath(Config.WorkDir), ec);
     if (ec)
-        throw TBookError("Can't change to folder " + ToUtf8(Config.ExeDir) + " (" + ec.message() +
+        throw TBookError("Can't change to folder " + ToUtf8(Config.WorkDir) + " (" + ec.message() +
                          ")");
-    InExeDir = true;
+    InWorkDir = true;
 }
 
 // Every run empties the work folders; a user's file must never lie in one.
@@ -239,7 +276,13 @@ void TBookMaker::CreateWorkFolders() {
     };
     for (const auto& [field, defaultName] : folders) {
         if (IsFolder(*field)) continue;
-        *field = Config.ExeDir + defaultName;
+        const std::u16string configured = *field;
+        *field = Config.WorkDir + defaultName;
+        // A mistyped output folder must not hide where the book went.
+        if (field == &Config.OutputDir && !configured.empty() &&
+            FullFolderPath(configured) != FullFolderPath(*field))
+            Log(6, "? Output folder " + ToUtf8(configured) + " does not exist; the midlets go to " +
+                       ToUtf8(*field));
         MakeDirectory(*field);
     }
 }
@@ -247,11 +290,11 @@ void TBookMaker::CreateWorkFolders() {
 bool TBookMaker::Run(bool folderMode) {
     Log(6, ".. Checking configuration ");
     SourceText.clear();
-    InExeDir = false;
+    InWorkDir = false;
     std::optional<TRunLock> lock;
     try {
         SetUpFolders();
-        lock.emplace(*this, Config.ExeDir + kLockFileName);
+        lock.emplace(*this, Config.WorkDir + kLockFileName);
         CreateWorkFolders();
         CheckWorkFolders(folderMode);
     } catch (const std::exception& e) {
@@ -273,8 +316,9 @@ bool TBookMaker::Run(bool folderMode) {
 void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
     Log(3, "- Can't create midlet");
     Log(3, std::string("- ") + error.what());
-    // The dump goes beside the program; a run that never got there writes none.
-    if (InExeDir) SaveDump(DumpFileName(Config.BookName), SourceText);
+    // The dump goes beside the work folders; a run that never got there
+    // writes none.
+    if (InWorkDir) SaveDump(DumpFileName(Config.BookName), SourceText);
     if (clearFolders) {
         ClearDirectory(Config.Temp1Dir);
         ClearDirectory(Config.MetaInfDir);
@@ -282,8 +326,9 @@ void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
     }
 }
 
-// The folder named by the pattern, relative to the program's folder (the
-// current folder) as it stands; when that folder holds no match, the same
+// The folder named by the pattern, relative to the work folders' folder (the
+// current folder, beside the program unless it is an installed or read-only
+// copy) as it stands; when that folder holds no match, the same
 // folder below the start folder, then below the configuration's folder.
 std::u16string TBookMaker::SearchFolder(const std::u16string& folder,
                                         const std::u16string& mask) const {

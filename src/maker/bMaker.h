@@ -1,7 +1,7 @@
-// TBookMaker: one run of the build driver. It sets up the work folders beside
-// the program, finds the source or, in folder mode, every source a pattern
-// matches, imports each into tagged text, analyses it and writes one midlet
-// per book or per part. A failed book is logged and dumped.
+// TBookMaker: one run of the build driver. It sets up the work folders (beside
+// the program, or per user for an installed or read-only copy), finds the source or, in folder
+// mode, every source a pattern matches, imports each into tagged text, analyses it and writes one
+// midlet per book or per part. A failed book is logged and dumped.
 #pragma once
 
 #include "config/bConfig.h"
@@ -43,8 +43,16 @@ private:
 
     TBookConfig& Config;
     std::u16string SourceText; // the current book's imported text
-    bool InExeDir = false;     // the program's folder is the current folder
+    bool InWorkDir = false;    // the work folders' folder is the current folder
 };
+
+// Where a program in exeDir keeps its work folders (with a trailing "/"):
+// beside itself when it may write there and is not an installed copy (one
+// that lies in PREFIX/bin beside PREFIX/share/paginor); otherwise in the
+// user's data folder, $XDG_DATA_HOME/paginor (an absolute XDG_DATA_HOME
+// only), else $HOME/.local/share/paginor. The environment values may be null.
+std::u16string ChooseWorkDir(const std::u16string& exeDir, bool installed, bool writable,
+                             const char* xdgDataHome, const char* home);
 
 // The name a dump file gets for a book name: "/" and control characters
 // become "_", so that a dump never lands outside the program's folder.

@@ -468,6 +468,35 @@ class MakeTest(unittest.TestCase):
         self.assertEqual(status, 0, lines)
         self.assertTrue(os.path.exists(os.path.join(prog, "Story.jar")))
 
+    # --- mistakes in the configuration -------------------------------------
+
+    def test_configuration_mistakes_are_told_and_the_book_still_builds(self):
+        self.book("story.txt", b"A story.")
+        cfg = os.path.join(self.books, "book.cfg")
+        missing = os.path.join(self.root, "no such folder")
+        # Written by a Linux editor: LF line ends throughout.
+        with open(cfg, "wb") as f:
+            f.write(("# my book\nBookName=Story\nTextFilename=other.txt\nTextFileName=story.txt\n"
+                     "SplashTimeout=two\nImageMode=0\nOutputDir=%s\n" % missing).encode("utf-8"))
+        status, lines = self.program.run("-make", cfg, cwd=self.books)
+        self.assertEqual(status, 0, lines)
+        told = [line for line in lines if line.startswith("? ")]
+        self.assertEqual(told, [
+            "? Option SplashTimeout value two is not a number; the default 2 is kept",
+            "? Unknown option TextFilename ignored; did you mean TextFileName?",
+            "? Output folder %s does not exist; the midlets go to %s" % (missing, self.out("")[:-1]),
+        ])
+        self.assertTrue(os.path.exists(self.out("Story.jar")))
+        self.assertFalse(os.path.exists(missing))
+        # An output folder that exists, or that names the folder used anyway,
+        # passes quietly.
+        for output in (self.books, "midlets"):
+            with self.subTest(output=output):
+                status, lines = self.make(BookName="Story", TextFileName="story.txt", OutputDir=output)
+                self.assertEqual(status, 0, lines)
+                self.assertEqual([line for line in lines if line.startswith("?")], [])
+        self.assertTrue(os.path.exists(os.path.join(self.books, "Story.jar")))
+
     # --- the lock and the bundled example ---------------------------------
 
     def test_second_run_waits_for_the_lock(self):

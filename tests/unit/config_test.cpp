@@ -311,9 +311,9 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
           "? Unknown option 00 ignored; did you mean 0?"}},
         {"ImageMargins=1\r\nImageMargins=2",
          {"? Unknown option ImageMargins ignored; did you mean ImageMargin?"}},
-        {"SplashTimeout=two\r\nBackColor1=#ffffff\r\nPassword=1234567890123",
+        {"SplashTimeout=t\x1bwo\r\nBackColor1=#ffffff\r\nPassword=1234567890123",
          {"? Option Password value 1234567890123 is not a number; the default 0 is kept",
-          "? Option SplashTimeout value two is not a number; the default 2 is kept",
+          "? Option SplashTimeout value t?wo is not a number; the default 2 is kept",
           "? Option BackColor1 value #ffffff is not a number; the default $ffffff is kept"}},
         {"DebugLevel=seven",
          {"? Option DebugLevel value seven is not a number; the default 6 is kept"}},
@@ -322,8 +322,10 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
           "default is false)",
           "? Option WordWrap value yes is neither true nor false; it reads as false (the "
           "default is true)"}},
-        // Options, comments and lines that are no option lines pass quietly.
+        // Options, comments, lines that are no option lines and binary bytes
+        // pass quietly.
         {"bookname=x\r\n# Nothing=1\r\n  # indented=1\r\nno equals sign\r\n=7\r\n"
+         "\x1b[2J=1\r\nKey\x01=2\r\n"
          "BookName=y\r\nFontSize2=12\r\nFont.Italic3=no\r\n1999=z\r\nTagsEn=FALSE\r\n"
          "SplashTimeout=\r\nTextMargin=\r\nWordWrap=",
          {}},
