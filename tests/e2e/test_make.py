@@ -516,6 +516,29 @@ class MakeTest(unittest.TestCase):
         self.assertTrue(any(line.startswith(".. Waiting for another run") for line in lines), lines)
         self.assertTrue(os.path.exists(self.out("Story.jar")))
 
+    def test_readme_plain_text_example_builds_with_every_kind_of_link(self):
+        with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
+            readme = f.read()
+        section = readme[readme.index("## Writing a book in plain text"):]
+        book, cfg = re.findall(r"```text\n(.*?)```", section, re.S)[:2]
+        self.book("harbour.txt", book.encode("utf-8"))
+        self.book("harbour.cfg", cfg.encode("utf-8"))
+        shutil.copy(os.path.join(SOURCE, "examples", "lighthouse.png"), self.books)
+        status, lines = self.program.run("-make", os.path.join(self.books, "harbour.cfg"), cwd=self.root)
+        self.assertEqual(status, 0, lines)
+        self.assertEqual([line for line in lines if line[:1] in "-?"], [])
+        with zipfile.ZipFile(self.out("Harbour.jar")) as z:
+            cfg_dat = z.read("cfg.dat")
+        # The link table: the two contents entries (jumps, like label links),
+        # then the links in text order.
+        first, last = struct.unpack(">ii", cfg_dat[60:68])
+        kinds, at = "", 68
+        for _ in range(last - first + 1):
+            (length,) = struct.unpack(">i", cfg_dat[at:at + 4])
+            kinds += cfg_dat[at + 4:at + 6].decode("utf-16-be")
+            at += 4 + 2 * length
+        self.assertEqual(kinds, "llIihpslfl")
+
     def test_bundled_example_builds(self):
         example = os.path.join(SOURCE, "examples", "example.cfg")
         status, lines = self.program.run("-make", example, cwd=self.root)
