@@ -263,6 +263,13 @@ class MakeTest(unittest.TestCase):
         subprocess.run(["unzip", "-t", "-qq", jar], check=True, capture_output=True)
         java = subprocess.run(["java", JAR_CHECK, jar], check=True, capture_output=True, text=True)
         self.assertIn("manifest MIDlet-1: Tagged, /logo.png, TBookMIDlet", java.stdout)
+        # JarInputStream, like some phone installers, reads the manifest only
+        # when it comes first.
+        self.assertIn("streamed MIDlet-1: Tagged, /logo.png, TBookMIDlet", java.stdout)
+        with zipfile.ZipFile(jar) as z:
+            names = z.namelist()
+        self.assertEqual(names[:2], ["META-INF/", "META-INF/MANIFEST.MF"])
+        self.assertEqual(names[2:], sorted(names[2:]))
         self.assertIn("entry cfg.dat ", java.stdout)
 
         # The reader's first screen is the one a hand-made book of the same

@@ -49,6 +49,18 @@ constexpr uint64_t kMax16 = 0xFFFFull;
 
 constexpr size_t kChunkSize = 64 * 1024;
 
+constexpr std::string_view kManifestFolder = "META-INF/";
+constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
+
+// The entries go into the archive by rank, then by name byte by byte: the
+// manifest folder and the manifest first, as the jar tool writes them (some
+// phone installers and Java's JarInputStream look for the manifest only
+// there), then every other entry, so that the same midlet folder gives the
+// same archive whatever order the file system lists it in.
+int EntryRank(std::string_view name) {
+    return name == kManifestFolder ? 0 : name == kManifestName ? 1 : 2;
+}
+
 std::string ExtraField(const std::string& name) {
     const std::u16string units = FromUtf8(name);
     std::string out;
@@ -213,22 +225,28 @@ void TJarWriter::BeginArchive() {
 
 void TJarWriter::AddMatchingFiles() {
     Out();
-    AddFolder(BaseDir, "");
+    std::vector<TPendingEntry> pending;
+    CollectFolder(BaseDir, "", pending);
+    std::sort(pending.begin(), pending.end(), [](const auto& a, const auto& b) {
+        return std::pair(EntryRank(a.Name), std::string_view(a.Name)) <
+               std::pair(EntryRank(b.Name), std::string_view(b.Name));
+    });
+    for (const TPendingEntry& item : pending) {
+        if (item.Folder)
+            AddFolderEntry(item);
+        else
+            AddFileEntry(item.Path, item.Name);
+    }
 }
 
-void TJarWriter::AddFolder(const fs::path& folder, const std::string& prefix) {
+void TJarWriter::CollectFolder(const fs::path& folder, const std::string& prefix,
+                               std::vector<TPendingEntry>& pending) const {
     struct stat archiveInfo {};
     const bool archiveKnown = ::stat(FileName.c_str(), &archiveInfo) == 0;
 
-    std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        names.push_back(it->path().filename().string());
-    if (ec) throw TBookError("Can't list folder " + folder.string() + " (" + ec.message() + ")");
-    std::sort(names.begin(), names.end());
-
-    std::vector<std::string> subFolders;
-    for (const std::string& name : names) {
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
         const fs::path path = folder / name;
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0)
@@ -236,20 +254,22 @@ void TJarWriter::AddFolder(const fs::path& folder, const std::string& prefix) {
         if (archiveKnown && info.st_dev == archiveInfo.st_dev && info.st_ino == archiveInfo.st_ino)
             continue;
         if (S_ISDIR(info.st_mode)) {
-            const std::string entryName = prefix + name + "/";
-            Entries.push_back(NewEntry(entryName, &info));
-            TJarEntry& entry = Entries.back();
-            entry.Flags |= kFolderFlags;
-            entry.HeaderOffset = Out().Position();
-            CheckFits(entry.HeaderOffset, "archive size");
-            Out().Write(LocalHeader(entry));
-            subFolders.push_back(name);
+            pending.push_back({prefix + name + "/", path, info, true});
+            CollectFolder(path, prefix + name + "/", pending);
         } else if (S_ISREG(info.st_mode)) {
-            AddFileEntry(path, prefix + name);
+            pending.push_back({prefix + name, path, info, false});
         }
     }
-    for (const std::string& name : subFolders)
-        AddFolder(folder / name, prefix + name + "/");
+    if (ec) throw TBookError("Can't list folder " + folder.string() + " (" + ec.message() + ")");
+}
+
+void TJarWriter::AddFolderEntry(const TPendingEntry& folder) {
+    Entries.push_back(NewEntry(folder.Name, &folder.Info));
+    TJarEntry& entry = Entries.back();
+    entry.Flags |= kFolderFlags;
+    entry.HeaderOffset = Out().Position();
+    CheckFits(entry.HeaderOffset, "archive size");
+    Out().Write(LocalHeader(entry));
 }
 
 void TJarWriter::AddFileEntry(const fs::path& file, const std::string& name) {

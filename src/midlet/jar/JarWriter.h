@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace paginor {
@@ -35,16 +36,27 @@ public:
 
     // Creates the archive file anew.
     void BeginArchive();
-    // Adds every file and folder under BaseDir, recursing into folders: the
-    // folder's own entries first (by name), then each sub-folder's contents.
-    // The archive's own file is never added; links and special files are
-    // skipped.
+    // Adds every file and folder under BaseDir, recursing into folders:
+    // META-INF/ and META-INF/MANIFEST.MF first, then every other entry in the
+    // byte order of its name. The archive's own file is never added; links
+    // and special files are skipped.
     void AddMatchingFiles();
     // Writes the central directory and the end record and closes the file.
     void EndArchive();
 
 private:
-    void AddFolder(const std::filesystem::path& folder, const std::string& prefix);
+    // A file or folder found under BaseDir, waiting for its place in the
+    // archive.
+    struct TPendingEntry {
+        std::string Name; // the entry's name
+        std::filesystem::path Path;
+        struct stat Info;
+        bool Folder;
+    };
+
+    void CollectFolder(const std::filesystem::path& folder, const std::string& prefix,
+                       std::vector<TPendingEntry>& pending) const;
+    void AddFolderEntry(const TPendingEntry& folder);
     void AddFileEntry(const std::filesystem::path& file, const std::string& name);
     void CheckFits(uint64_t value, const char* what) const;
     TOutputFile& Out();
