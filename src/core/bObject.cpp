@@ -2,6 +2,7 @@
 
 #include "core/bVar.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -98,6 +99,20 @@ struct UchardetDeleter {
     void operator()(uchardet_t detector) const { uchardet_delete(detector); }
 };
 
+// Lower-case Russian prose is the same bytes in windows-1251 and Mac
+// Cyrillic, and uchardet often names the rare Mac code page for it, which
+// turns every capital and every "я" into a symbol. The reading with more
+// letters of the basic Cyrillic alphabet wins; windows-1251 on a tie.
+void PreferWindows1251(std::string_view bytes, std::u16string& text) {
+    std::u16string windows;
+    if (!DecodeWithIconv(bytes, "WINDOWS-1251", windows)) return;
+    auto letters = [](const std::u16string& candidate) {
+        return std::count_if(candidate.begin(), candidate.end(),
+                             [](char16_t c) { return c >= u'\u0410' && c <= u'\u044F'; });
+    };
+    if (letters(windows) >= letters(text)) text = std::move(windows);
+}
+
 // Text of a single-byte (legacy) file: UTF-8 when it is valid UTF-8, otherwise
 // the code page uchardet names, otherwise windows-1252.
 std::u16string DecodeSingleByteText(std::string_view bytes) {
@@ -107,7 +122,10 @@ std::u16string DecodeSingleByteText(std::string_view bytes) {
     if (detector && uchardet_handle_data(detector.get(), bytes.data(), bytes.size()) == 0) {
         uchardet_data_end(detector.get());
         const char* charset = uchardet_get_charset(detector.get());
-        if (charset && *charset && DecodeWithIconv(bytes, charset, out)) return out;
+        if (charset && *charset && DecodeWithIconv(bytes, charset, out)) {
+            if (std::string_view(charset) == "MAC-CYRILLIC") PreferWindows1251(bytes, out);
+            return out;
+        }
     }
     return DecodeWindows1252(bytes);
 }
@@ -189,6 +207,17 @@ std::u16string TBookObject::LoadTextFile(const std::u16string& fileName) const {
     }
     Log(6, ".. Format: single byte characters, file size " + sizeText);
     return DecodeSingleByteText(bytes);
+}
+
+std::u16string DecodeUndeclaredText(std::string_view bytes) {
+    return DecodeSingleByteText(bytes);
+}
+
+std::optional<std::u16string> DecodeCharsetText(std::string_view bytes,
+                                                const std::string& charset) {
+    std::u16string out;
+    if (!DecodeWithIconv(bytes, charset.c_str(), out)) return std::nullopt;
+    return out;
 }
 
 } // namespace paginor

@@ -2,8 +2,10 @@
 // log and the text file loader, so every object can report and read text.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace paginor {
 
@@ -32,5 +34,13 @@ public:
     // read.
     std::u16string LoadTextFile(const std::u16string& fileName) const;
 };
+
+// Text that declares no encoding, decoded as the loader decodes single-byte
+// text files: UTF-8 when it is valid UTF-8, otherwise the code page that
+// uchardet detects, otherwise windows-1252.
+std::u16string DecodeUndeclaredText(std::string_view bytes);
+// Text in a named character set (any name iconv knows); nothing when the name
+// is unknown or the bytes are not valid in it.
+std::optional<std::u16string> DecodeCharsetText(std::string_view bytes, const std::string& charset);
 
 } // namespace paginor

@@ -154,6 +154,44 @@ std::string TrimControls(std::string_view text) {
     return std::string(Trimmed(text));
 }
 
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string DecodePercentEscapes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool HasUriScheme(std::string_view reference) {
+    const size_t colon = reference.find(':');
+    if (colon == std::string_view::npos || colon == 0) return false;
+    for (size_t i = 0; i < colon; ++i) {
+        const char c = reference[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        if (!letter && (i == 0 || !other)) return false;
+    }
+    return true;
+}
+
 std::u16string IntToStr(long long value) {
     return Widen(std::to_string(value));
 }

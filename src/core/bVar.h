@@ -31,6 +31,12 @@ std::u16string_view TrimControlsView(std::u16string_view text);
 std::u16string TrimControls(std::u16string_view text);
 std::string TrimControls(std::string_view text);
 
+// URI references: "%20" -> " " (a "%" without two hexadecimal digits after
+// it stays), and whether the reference begins with a scheme ("http:",
+// "file:", "data:", also a drive letter "C:").
+std::string DecodePercentEscapes(std::string_view text);
+bool HasUriScheme(std::string_view reference);
+
 // Decimal text of an integer.
 std::u16string IntToStr(long long value);
 // Upper-case hexadecimal text of a value, zero-padded to `digits`.

@@ -1,15 +1,13 @@
 #include "maker/bFB2.h"
 
 #include "core/bVar.h"
+#include "maker/bImport.h"
 #include "platform/Xml.h"
 #include "platform/ZipArchive.h"
 
 #include <array>
-#include <cerrno>
-#include <fcntl.h>
 #include <map>
 #include <set>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -25,45 +23,6 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kLessThanShown = "\xE2\x80\xB9";    // U+2039
 constexpr std::string_view kGreaterThanShown = "\xE2\x80\xBA"; // U+203A
 constexpr size_t kMaxPictureName = 80;
-
-// A tag argument taken from the book (label name, link target) must not end
-// or split the tag: "<", ">", "[", "]" and control characters are written as
-// %XX, which keeps web addresses valid and label names matching their links.
-std::string SafeTagArgument(std::string_view value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F || c == '<' || c == '>' || c == '[' || c == ']') {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// Writes a whole file, replacing an existing one but never following a link
-// planted in its place.
-void WritePictureFile(const std::string& name, std::string_view bytes) {
-    const int fd = ::open(ToPath(FromUtf8(name)).c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) throw TBookError("Can't create file " + name + ": " + SystemErrorText(errno));
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0)
-            throw TBookError("Can't write file " + name + ": " + SystemErrorText(errno));
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-}
 
 // One import: the converters of the FictionBook elements, appending tagged
 // text (UTF-8 until the end) to Output.

@@ -2,6 +2,7 @@
 
 #include "core/bVar.h"
 #include "maker/bFB2.h"
+#include "maker/bWord.h"
 #include "midlet/bMidlet.h"
 #include "midlet/bOutputFile.h"
 #include "text/bText.h"
@@ -31,9 +32,14 @@ constexpr const char16_t* kDumpExtension = u".dump";
 constexpr int kDumpLevel = 7;
 
 // The extensions of the sources folder mode builds, in the order tested.
+// Besides Word documents and web pages as Word opens them (.doc, .htm,
+// .html), the other document formats people have go the same way: through
+// the text loader they would only give garbage.
 constexpr const char16_t* kSourceExtensions[] = {u".doc",     u".htm", u".html", u".fb2",
-                                                 u".fb2.zip", u".fbz", u".txt"};
-constexpr const char16_t* kWordExtensions[] = {u".doc", u".htm", u".html"};
+                                                 u".fb2.zip", u".fbz", u".txt",  u".docx",
+                                                 u".odt",     u".rtf", u".xhtml"};
+constexpr const char16_t* kWordExtensions[] = {u".doc", u".htm", u".html", u".docx",
+                                               u".odt", u".rtf", u".xhtml"};
 constexpr const char16_t* kZippedFictionBookExtensions[] = {u".fb2.zip", u".fbz"};
 
 // The exclusive lock on the program's work folders. Every run of the same
@@ -375,11 +381,11 @@ void TBookMaker::MakeBook() {
     SourceText.clear();
     Config.TagsForced = true;
     const TSourceKind kind = SourceKindOf(Config.TextFileName);
-    if (kind == TSourceKind::Word)
-        throw TBookError("Can't import " + ToUtf8(Config.TextFileName) +
-                         ": Word documents and HTML pages are not supported yet");
     try {
         switch (kind) {
+        case TSourceKind::Word:
+            SourceText = ImportWordDocument(*this, Config, Config.TextFileName, Config.Temp2Dir);
+            break;
         case TSourceKind::FictionBook:
             SourceText = ImportFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
             break;

@@ -35,44 +35,6 @@ struct TZipFileCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// "%20" -> " "; a "%" not followed by two hexadecimal digits stays.
-std::string DecodePercentEscapes(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-// Whether the reference begins with a URI scheme ("http:", "file:").
-bool HasScheme(std::string_view reference) {
-    const size_t colon = reference.find(':');
-    if (colon == std::string_view::npos || colon == 0) return false;
-    const size_t slash = reference.find('/');
-    if (slash != std::string_view::npos && slash < colon) return false;
-    for (size_t i = 0; i < colon; ++i) {
-        const char c = reference[i];
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!letter && (i == 0 || ((c < '0' || c > '9') && c != '+' && c != '-' && c != '.')))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 void TZipArchive::TZipDeleter::operator()(zip_t* archive) const {
@@ -203,7 +165,7 @@ bool TZipArchive::IsSafeName(std::string_view entry) {
 
 std::optional<std::string> TZipArchive::ResolveName(std::string_view baseEntry,
                                                     std::string_view reference) {
-    if (reference.empty() || HasScheme(reference)) return std::nullopt;
+    if (reference.empty() || HasUriScheme(reference)) return std::nullopt;
     std::vector<std::string> steps;
     auto walk = [&steps](std::string_view path) {
         size_t start = 0;

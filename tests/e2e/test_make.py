@@ -379,7 +379,7 @@ class MakeTest(unittest.TestCase):
 
     def test_bad_input_fails_with_its_lines_and_writes_nothing_outside(self):
         self.book("tags.txt", b"Fine <#link label a>x<#label b> more<#/link>")
-        self.book("page.html", b"<html><body>Page</body></html>")
+        self.book("page.html", b'<html><body><p>Page<img src="../../../etc/passwd"></p></body></html>')
         self.book("plain.txt", b"Plain text.")
         missing = os.path.join(self.books, "missing.txt")
         cases = [
@@ -404,7 +404,7 @@ class MakeTest(unittest.TestCase):
                 if named:
                     self.assertEqual(lines[-2], "- Can't create midlet")
                     self.assertIn(named, lines[-1])
-                    self.assertIn("not supported", lines[-1])
+                    self.assertIn("lies outside the page's folder", lines[-1])
                 # The configuration is rewritten by the test; nothing else in
                 # the books folder changes.
                 after_books = tree(self.books)

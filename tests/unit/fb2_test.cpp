@@ -4,17 +4,18 @@
 #include "core/bVar.h"
 #include "maker/bFB2.h"
 #include "platform/Xml.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iconv.h>
 #include <sstream>
 #include <vector>
 
 using namespace paginor;
+using paginor::testing::EncodeText;
 namespace fs = std::filesystem;
 
 namespace {
@@ -36,22 +37,6 @@ std::string ReadBytes(const fs::path& path) {
     std::stringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-// Re-encodes UTF-8 text with iconv.
-std::string Encode(const std::string& utf8, const char* charset) {
-    iconv_t cd = iconv_open(charset, "UTF-8");
-    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-    std::string in = utf8;
-    std::string out(in.size() * 4 + 8, '\0');
-    char* inPtr = in.data();
-    size_t inLeft = in.size();
-    char* outPtr = out.data();
-    size_t outLeft = out.size();
-    EXPECT_NE(iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<size_t>(-1));
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
 }
 
 // A private folder per test, holding the book and its picture folder
@@ -333,10 +318,10 @@ TEST_F(Fb2Import, HonoursTheDeclaredEncoding) {
     const std::vector<std::pair<const char*, std::string>> files = {
         {"UTF-8", book("UTF-8")},
         {"UTF-8 with mark", "\xEF\xBB\xBF" + book("utf-8")},
-        {"windows-1251", Encode(book("windows-1251"), "WINDOWS-1251")},
-        {"koi8-r", Encode(book("koi8-r"), "KOI8-R")},
-        {"UTF-16 with mark", Encode(book("UTF-16"), "UTF-16")},
-        {"UTF-16BE with mark", "\xFE\xFF" + Encode(book("UTF-16"), "UTF-16BE")},
+        {"windows-1251", EncodeText(book("windows-1251"), "WINDOWS-1251")},
+        {"koi8-r", EncodeText(book("koi8-r"), "KOI8-R")},
+        {"UTF-16 with mark", EncodeText(book("UTF-16"), "UTF-16")},
+        {"UTF-16BE with mark", "\xFE\xFF" + EncodeText(book("UTF-16"), "UTF-16BE")},
     };
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
@@ -348,11 +333,11 @@ TEST_F(Fb2Import, HonoursTheDeclaredEncoding) {
 
 TEST_F(Fb2Import, LogsEachStep) {
     SetLogThreshold(7);
-    testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStdout();
     const std::string bytes =
         Book(R"(<image l:href="#p.png"/>)", R"(<binary id="p.png">YWJj</binary>)");
     Import(bytes);
-    const std::string log = testing::internal::GetCapturedStdout();
+    const std::string log = ::testing::internal::GetCapturedStdout();
     std::vector<std::string> messages;
     std::istringstream lines(log);
     for (std::string line; std::getline(lines, line);)

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 using namespace paginor;
+using paginor::testing::EncodeText;
 using paginor::testing::TTempDir;
 using paginor::testing::Utf16Bytes;
 using paginor::testing::WriteBytes;
@@ -61,6 +62,10 @@ TEST_F(LoaderTest, DecodesByMarkAndSize) {
          u"Съешь же ещё этих мягких французских булок"},
         {"KOI8-R text", "\xF0\xD2\xC9\xD7\xC5\xD4, \xCD\xC9\xD2", u"Привет, мир"},
         {"short windows-1251 text", "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0", u"Привет, мир"},
+        // Mostly lower-case prose, which uchardet takes for Mac Cyrillic.
+        {"windows-1251 prose",
+         EncodeText("Жили-были дед да баба, и была у них курочка Ряба.", "CP1251"),
+         u"Жили-были дед да баба, и была у них курочка Ряба."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Load(c.Bytes), c.Expected) << c.Name;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iconv.h>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -51,6 +52,23 @@ inline std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
         bytes += bigEndian ? low : high;
     }
     return bytes;
+}
+
+// UTF-8 text re-encoded with iconv in another charset.
+inline std::string EncodeText(const std::string& utf8, const char* charset) {
+    iconv_t cd = iconv_open(charset, "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("unknown charset");
+    std::string in = utf8;
+    std::string out(in.size() * 4 + 8, '\0');
+    char* inPtr = in.data();
+    size_t inLeft = in.size();
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1)) throw std::runtime_error("iconv failed");
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 } // namespace paginor::testing
