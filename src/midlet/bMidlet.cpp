@@ -188,22 +188,34 @@ void TBookMidlet::WritePictures() {
     }
 }
 
+// The JAR and the JAD are written under temporary names in the output folder
+// and put in place together only when both are complete, so that a failure,
+// a full disk or a killed run leaves the previous midlet as it was, and two
+// runs writing the same name leave one complete pair.
 void TBookMidlet::WriteJarAndJad() {
-    std::u16string path = InFolder(Config->OutputDir, FromUtf8(Name) + u".jar");
+    const std::u16string jarPath = InFolder(Config->OutputDir, FromUtf8(Name) + u".jar");
+    const std::u16string jadPath = InFolder(Config->OutputDir, FromUtf8(Name) + u".jad");
+    std::u16string path = jarPath;
     try {
         Log(6, ".. Writing jar file " + ToUtf8(path));
+        TOutputFolder output(ToPath(Config->OutputDir));
+        const fs::path jarTemporary = output.TemporaryFile(Name + ".jar");
         TJarWriter jar;
-        jar.FileName = ToPath(path);
+        jar.FileName = jarTemporary;
         jar.BeginArchive();
         jar.BaseDir = ToPath(Config->Temp1Dir);
         jar.AddMatchingFiles();
         jar.EndArchive();
-        const int64_t size = GetFileSize(path);
+        const int64_t size = GetFileSize(FromPath(jarTemporary));
         Log(6, "+ JAR file saved " + ToUtf8(path));
 
-        path = InFolder(Config->OutputDir, FromUtf8(Name) + u".jad");
+        path = jadPath;
         Log(6, ".. Writing jad file " + ToUtf8(path));
-        WriteAnsiFile(ComposeJad(Name, *Config, size), path);
+        const fs::path jadTemporary = output.TemporaryFile(Name + ".jad");
+        TOutputFile jad(jadTemporary);
+        jad.Write(ComposeJad(Name, *Config, size));
+        jad.Close(true);
+        output.Replace({{jarTemporary, Name + ".jar"}, {jadTemporary, Name + ".jad"}});
         Log(6, "+ JAD files saved " + ToUtf8(path));
     } catch (const std::exception& e) {
         Log(3, std::string("-") + e.what());

@@ -323,7 +323,7 @@ void TJarWriter::EndArchive() {
     const uint64_t directorySize = out.Position() - directoryOffset;
     CheckFits(out.Position(), "archive size");
     out.Write(EndRecord(Entries.size(), directorySize, directoryOffset));
-    out.Close();
+    out.Close(true);
     Archive.reset();
 }
 

@@ -41,7 +41,8 @@ public:
     // byte order of its name. The archive's own file is never added; links
     // and special files are skipped.
     void AddMatchingFiles();
-    // Writes the central directory and the end record and closes the file.
+    // Writes the central directory and the end record and closes the file
+    // once its data is on the disk.
     void EndArchive();
 
 private:
