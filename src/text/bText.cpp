@@ -40,10 +40,17 @@ TBookText::TBookText(const std::u16string& sourceText, const TBookConfig& config
 TBookText::TBookText(const TBookConfig& config)
     : Config(&config), Head(config.TextHead), Tail(config.TextTail) {}
 
+// The link ids are chosen free of every text that goes into the book files:
+// the source, and the head, tail and part texts the configuration adds. A
+// code that one of them uses would otherwise be read as a link marker there.
 void TBookText::FindFirstLinkId() {
     std::vector<bool> used(kCodeCount + 1, false);
-    for (char16_t c : Text)
-        used[c] = true;
+    for (const std::u16string_view text :
+         {std::u16string_view(Text), std::u16string_view(Config->TextHead),
+          std::u16string_view(Config->TextTail), std::u16string_view(Config->TextPartHead),
+          std::u16string_view(Config->TextPartTail), std::u16string_view(Config->TextPartLink)})
+        for (char16_t c : text)
+            used[c] = true;
     used[kCodeCount] = true; // ends the last run
     int32_t bestStart = 0, bestLength = 0, runStart = 0;
     for (int32_t code = 0; code <= kCodeCount; ++code) {

@@ -287,6 +287,29 @@ TEST(TextAnalysis, FirstLinkIdIsTheStartOfTheLongestFreeRun) {
     EXPECT_EQ(TBookText(u"\u0100", untagged).FirstLinkId, 0x101);
 }
 
+TEST(TextAnalysis, LinkIdsAvoidTheHeadTailAndPartTexts) {
+    const std::u16string source = u"<#header 1>One<#/header>See <#link http x.org>this<#/link>.";
+    const char16_t chosen = static_cast<char16_t>(TBookText(source, TextConfig()).FirstLinkId);
+    std::u16string TBookConfig::*const keys[] = {
+        &TBookConfig::TextHead, &TBookConfig::TextTail, &TBookConfig::TextPartHead,
+        &TBookConfig::TextPartTail, &TBookConfig::TextPartLink};
+    for (const auto key : keys) {
+        SCOPED_TRACE(ToUtf8(std::u16string(1, chosen)));
+        TBookConfig config = TextConfig();
+        // The texts hold the id the source alone would give, and the next one.
+        config.*key = u"y" + std::u16string(1, chosen) + static_cast<char16_t>(chosen + 1);
+        const TBookText book(source, config);
+        ASSERT_EQ(book.Links.size(), 2u);
+        for (char16_t c : config.*key)
+            EXPECT_TRUE(c < book.FirstLinkId || c > book.LastLinkId) << static_cast<int>(c);
+        // The characters stay text: the fonts carry them.
+        TBookConfig headed = config;
+        headed.TextHead = config.*key;
+        const TBookText shown(source, headed);
+        EXPECT_NE(shown.BuildCharset().find(chosen), std::u16string::npos);
+    }
+}
+
 TEST(TextAnalysis, TooFewFreeCodesForTheLinkIdsFail) {
     const TBookConfig config = TextConfig();
     std::u16string crowded;
