@@ -2,11 +2,14 @@
 
 #include "core/bVar.h"
 #include "maker/bImport.h"
+#include "platform/PictureConverter.h"
 #include "platform/Xml.h"
 #include "platform/ZipArchive.h"
 
 #include <array>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +26,19 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kLessThanShown = "\xE2\x80\xB9";    // U+2039
 constexpr std::string_view kGreaterThanShown = "\xE2\x80\xBA"; // U+203A
 constexpr size_t kMaxPictureName = 80;
+
+// The binary id an image element refers to: "#id" in its first attribute
+// whose name holds "href"; nothing for a picture outside the book.
+std::optional<std::string> ImageId(TXmlNode element) {
+    if (!element.Is("image") || !element.HasAttributes()) return std::nullopt;
+    for (const TXmlAttribute attribute : element.Attributes()) {
+        if (attribute.Name().find("href") == std::string::npos) continue;
+        const std::string target = attribute.Value();
+        if (!target.starts_with('#')) return std::nullopt;
+        return target.substr(1);
+    }
+    return std::nullopt;
+}
 
 // One import: the converters of the FictionBook elements, appending tagged
 // text (UTF-8 until the end) to Output.
@@ -48,8 +64,10 @@ private:
     void ConvertCite(TXmlNode element);
     void ConvertTable(TXmlNode element);
     void CollectText(TXmlNode node);
-    std::string SaveImageElement(TXmlNode element);
-    void DecodePictureData(TXmlNode binary, const std::string& fileName);
+    std::string SaveImageElement(TXmlNode element, std::string_view what = "Picture");
+    std::string SavePicture(const std::string& id, std::string_view what);
+    std::string SaveCover(TXmlNode image);
+    size_t DecodePictureData(TXmlNode binary, const std::string& fileName);
 
     void AppendText(std::string_view text);
     void AppendImageTag(const std::string& fileName);
@@ -82,7 +100,31 @@ void TFictionBookConverter::ReadHeader(TXmlNode description, TBookConfig& config
     if (const TXmlNode date = titleInfo.Child("date")) info += ", " + date.Text();
     config.BookInfo = FromUtf8(info);
     if (const TXmlNode image = titleInfo.Child("coverpage").Child("image"))
-        config.SplashFileName = FromUtf8(SaveImageElement(image));
+        config.SplashFileName = FromUtf8(SaveCover(image));
+}
+
+// The cover becomes the splash picture as a PNG that fits the smallest screen
+// the reader targets: another format, or a larger picture, is converted
+// (keeping its proportions); a PNG that fits is kept byte for byte. A cover
+// that cannot be had is left out with a level-6 line, so that the book still
+// builds, with the splash screen's text alone. Returns "" then.
+std::string TFictionBookConverter::SaveCover(TXmlNode image) {
+    const std::string source = SaveImageElement(image, "Cover picture");
+    if (source.empty()) return {};
+    const std::string target = PictureDir + UniquePictureName("splash.png");
+    try {
+        const bool kept = TPictureConverter::MakePhonePng(
+            ToPath(FromUtf8(source)), ToPath(FromUtf8(target)), kSmallestScreen);
+        Log.Log(7, kept ? "+ Cover picture kept as it is: " + target
+                        : "+ Cover picture made a PNG within " +
+                              std::to_string(kSmallestScreen.Width) + "x" +
+                              std::to_string(kSmallestScreen.Height) + ": " + target);
+    } catch (const std::exception& e) {
+        Log.Log(6, "? Cover picture " + SafeTagArgument(*ImageId(image)) +
+                       " is left out: " + e.what());
+        return {};
+    }
+    return target;
 }
 
 std::string TFictionBookConverter::ConvertBodies() {
@@ -259,31 +301,46 @@ void TFictionBookConverter::CollectText(TXmlNode node) {
         CollectText(child);
 }
 
-// The picture an image element refers to ("#id" in its first href
-// attribute), saved once per import; "" when there is no such binary.
-std::string TFictionBookConverter::SaveImageElement(TXmlNode element) {
-    if (!element.Is("image") || !element.HasAttributes()) return {};
-    for (const TXmlAttribute attribute : element.Attributes()) {
-        if (attribute.Name().find("href") == std::string::npos) continue;
-        const std::string target = attribute.Value();
-        if (!target.starts_with('#')) return {};
-        const std::string id = target.substr(1);
-        if (const auto saved = Saved.find(id); saved != Saved.end()) return saved->second;
-        const TXmlNode binary = FindBinary(id);
-        if (!binary) return {};
-        const std::string fileName = PictureDir + UniquePictureName(id);
-        DecodePictureData(binary, fileName);
-        Saved.emplace(id, fileName);
-        return fileName;
-    }
-    return {};
+// The picture an image element refers to, saved once per import; "" when
+// there is no such binary, or when it holds no picture (told once, at level
+// 6, naming it as `what`).
+std::string TFictionBookConverter::SaveImageElement(TXmlNode element, std::string_view what) {
+    const std::optional<std::string> id = ImageId(element);
+    if (!id) return {};
+    if (const auto saved = Saved.find(*id); saved != Saved.end()) return saved->second;
+    return Saved.emplace(*id, SavePicture(*id, what)).first->second;
 }
 
-void TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::string& fileName) {
+// Decodes the binary of the id into the picture folder and checks that it is
+// a picture (PNG, JPEG, GIF or BMP by its content), so that a broken book
+// loses the picture, not the book.
+std::string TFictionBookConverter::SavePicture(const std::string& id, std::string_view what) {
+    const std::string named = "? " + std::string(what) + " " + SafeTagArgument(id);
+    const TXmlNode binary = FindBinary(id);
+    if (!binary) {
+        Log.Log(6, named + " is left out: the book has no binary of that id");
+        return {};
+    }
+    const std::string fileName = PictureDir + UniquePictureName(id);
+    const size_t size = DecodePictureData(binary, fileName);
+    try {
+        if (size == 0) throw TBookError("its binary is empty");
+        TPictureConverter::Inspect(ToPath(FromUtf8(fileName)));
+    } catch (const std::exception& e) {
+        Log.Log(6, named + " is left out: " + e.what());
+        std::error_code ec;
+        std::filesystem::remove(ToPath(FromUtf8(fileName)), ec);
+        return {};
+    }
+    return fileName;
+}
+
+size_t TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::string& fileName) {
     const std::string bytes = DecodeBase64(binary.Text());
     WritePictureFile(fileName, bytes);
     Log.Log(7, "+ Loaded image [" + fileName + "], size [" + std::to_string(bytes.size()) +
                    "] bytes from FB2 file");
+    return bytes.size();
 }
 
 // Appends a text node. A line break in the XML source is only layout (a

@@ -30,6 +30,12 @@ struct TPictureBox {
     uint32_t Height = 0;
 };
 
+// The smallest screen the reader targets (its phones have 176x208 to 240x320
+// pixels). A picture meant to fill the screen, such as a book's cover shown
+// as the splash picture, is fitted into it: it then shows whole on every one
+// of them, and stays small in a 512 KB heap.
+inline constexpr TPictureBox kSmallestScreen{176, 208};
+
 class TPictureConverter {
 public:
     // Largest picture the converter accepts, on a side and in pixels. Larger

@@ -3,6 +3,7 @@ and notes becomes a midlet: the source dump holds the tagged text, the JAR
 holds the pictures, cfg.dat and the Cyrillic text, and the reader shows it."""
 import base64
 import os
+import struct
 import subprocess
 import unittest
 import zipfile
@@ -150,6 +151,36 @@ class Fb2Book(ProgramCase):
             cfg = z.read("cfg.dat")
         self.assertIn("Configured details".encode("utf-16-be"), cfg)
         self.assertNotIn("Тихая река".encode("utf-16-be"), cfg)
+
+    def test_cover_becomes_a_splash_picture_that_fits_the_screen(self):
+        book = fb2("utf-8")
+        big = png(600, 900, 0x2040C0)
+        cases = [
+            # (cover binary, splash picture's size or None, the line told)
+            (COVER, (40, 30), None),
+            (big, (139, 208), None),
+            (None, None, "? Cover picture cover.png is left out: the book has no binary of that id"),
+            (b"not a picture", None,
+             "? Cover picture cover.png is left out: not a PNG, JPEG, GIF or BMP picture"),
+        ]
+        for cover, size, told in cases:
+            with self.subTest(size=size, told=told):
+                cut = book.index(b'<binary id="cover.png"')
+                rest = book[book.index(b"</binary>", cut) + len(b"</binary>\n"):]
+                log, jar = self.make(book[:cut] + (binary("cover.png", cover).encode("utf-8")
+                                                   if cover is not None else b"") + rest)
+                with zipfile.ZipFile(jar) as z:
+                    names = z.namelist()
+                    splash = z.read("splash.png") if "splash.png" in names else None
+                if size is None:
+                    self.assertIsNone(splash)
+                    self.assertIn("  " + told + "\n", log)
+                    continue
+                self.assertNotIn("  ? ", log)
+                self.assertEqual(splash[:8], b"\x89PNG\r\n\x1a\n")
+                self.assertEqual(struct.unpack(">II", splash[16:24]), size)
+                if cover == COVER:
+                    self.assertEqual(splash, COVER)  # a PNG that fits stays as it is
 
     def test_book_details_show_title_and_author_without_a_details_line(self):
         _, jar = self.make(fb2("utf-8"), details_line=False)

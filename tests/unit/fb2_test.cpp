@@ -3,6 +3,8 @@
 #include "core/bObject.h"
 #include "core/bVar.h"
 #include "maker/bFB2.h"
+#include "picture_support.h"
+#include "platform/PictureConverter.h"
 #include "platform/Xml.h"
 #include "test_files.h"
 
@@ -11,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -212,6 +216,10 @@ TEST_F(Fb2Import, BuildsBookInfoFromTheHeader) {
     EXPECT_EQ(Config.SplashFileName, u"kept.png");
 }
 
+// The first bytes of a JPEG file ("/9j/" in base64): enough for a binary to
+// count as a picture by its content.
+const std::string kJpegHead = "\xff\xd8\xff";
+
 struct PictureCase {
     const char* Name;
     std::string Base64;
@@ -232,18 +240,20 @@ TEST_F(Fb2Import, DecodesBinariesWithEveryEnding) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
+        EXPECT_EQ(DecodeBase64(c.Base64), c.Bytes);
+        // Behind a JPEG's first bytes ("/9j/" is FF D8 FF) the binary is a
+        // picture by its content, and its file holds every decoded byte.
         const std::string text = Import(
             Book(R"(<image l:href="#p.png"/>)",
-                 R"(<binary id="p.png" content-type="image/png">)" + c.Base64 + "</binary>"));
+                 R"(<binary id="p.png" content-type="image/png">/9j/)" + c.Base64 + "</binary>"));
         EXPECT_EQ(text, "<#image " + PicturePath("p.png") + ">\r\n");
-        EXPECT_EQ(ReadBytes(Pictures / "p.png"), c.Bytes);
-        EXPECT_EQ(DecodeBase64(c.Base64), c.Bytes);
+        EXPECT_EQ(ReadBytes(Pictures / "p.png"), kJpegHead + c.Bytes);
     }
 }
 
 TEST_F(Fb2Import, PlacesPicturesWhereTheyStand) {
     const std::string binaries =
-        R"(<binary id="a.png">YQ==</binary><binary id="b.png">Yg==</binary>)"
+        R"(<binary id="a.png">/9j/YQ==</binary><binary id="b.png">/9j/Yg==</binary>)"
         R"(<binary id="a.png">ignored</binary>)";
     const std::string a = "<#image " + PicturePath("a.png") + ">";
     const std::string b = "<#image " + PicturePath("b.png") + ">";
@@ -252,7 +262,7 @@ TEST_F(Fb2Import, PlacesPicturesWhereTheyStand) {
                           R"(<cite><image l:href="#b.png"/></cite></section>)",
                           binaries)),
               a + "\r\nx" + b + "y\r\n\r\n" + a + "\r\n" + b + "\r\n");
-    EXPECT_EQ(ReadBytes(Pictures / "a.png"), "a");
+    EXPECT_EQ(ReadBytes(Pictures / "a.png"), kJpegHead + "a");
     // No picture tag: unknown id, a reference outside the book, no href at all,
     // and a picture inside a header (the markup has no place for it there).
     EXPECT_EQ(Import(Book(R"(<image l:href="#missing"/><image l:href="a.png"/><image id="a.png"/>)"
@@ -261,24 +271,124 @@ TEST_F(Fb2Import, PlacesPicturesWhereTheyStand) {
               "\r\n<#header 1>T<#/header>\r\n\r\n");
 }
 
-TEST_F(Fb2Import, SavesTheCoverAsSplashPicture) {
+std::string Base64(const std::string& bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t group = 0;
+        for (size_t k = 0; k < 3; ++k)
+            group =
+                group << 8 | (i + k < bytes.size() ? static_cast<unsigned char>(bytes[i + k]) : 0);
+        const size_t chars = std::min<size_t>(4, bytes.size() - i + 1);
+        for (size_t k = 0; k < 4; ++k)
+            out += k < chars ? kAlphabet[(group >> (18 - 6 * k)) & 63] : '=';
+    }
+    return out;
+}
+
+// Runs the import with the log at level 6 and returns the "? " lines.
+std::vector<std::string> ToldLines(const std::function<void()>& import) {
+    SetLogThreshold(6);
+    ::testing::internal::CaptureStdout();
+    import();
+    std::istringstream lines(::testing::internal::GetCapturedStdout());
+    std::vector<std::string> told;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("  ? ") != std::string::npos) told.push_back(line.substr(line.find("? ")));
+    return told;
+}
+
+// The cover becomes the splash picture as a PNG within the smallest screen
+// the reader targets; one that cannot be had is left out with its line.
+TEST_F(Fb2Import, CoverBecomesAPngThatFitsTheScreen) {
+    std::optional<TPictureConverter> library(std::in_place); // ImageMagick for the drawing
+    using paginor::testing::DrawPicture;
+    using paginor::testing::TLook;
+    DrawPicture(Root / "photo.jpg", "jpeg:", 640, 480, TLook::Photo);
+    DrawPicture(Root / "tall.png", "png:", 2000, 3000, TLook::Drawing);
+    DrawPicture(Root / "small.png", "png:", 100, 80, TLook::Drawing);
+    DrawPicture(Root / "screen.png", "png:", 176, 208, TLook::Drawing);
+    DrawPicture(Root / "small.gif", "gif:", 50, 40, TLook::Drawing);
+
+    struct TCoverCase {
+        const char* Name;
+        std::string Binary;   // the cover's bytes; "-" for no binary at all
+        size_t Width, Height; // of the splash picture; 0: none
+        bool Kept;            // the very bytes of the binary
+        std::string Told;     // the start of the "? " line, when one is expected
+    };
+    const TCoverCase cases[] = {
+        {"JPEG photo", ReadBytes(Root / "photo.jpg"), 176, 132, false, ""},
+        {"PNG larger than the screen", ReadBytes(Root / "tall.png"), 139, 208, false, ""},
+        {"PNG that fits", ReadBytes(Root / "small.png"), 100, 80, true, ""},
+        {"PNG of the screen's size", ReadBytes(Root / "screen.png"), 176, 208, true, ""},
+        {"small GIF is not enlarged", ReadBytes(Root / "small.gif"), 50, 40, false, ""},
+        {"no binary", "-", 0, 0, false,
+         "? Cover picture Cover.JPG is left out: the book has no binary of that id"},
+        {"empty binary", "", 0, 0, false,
+         "? Cover picture Cover.JPG is left out: its binary is empty"},
+        {"not a picture", "asdf\n", 0, 0, false,
+         "? Cover picture Cover.JPG is left out: not a PNG, JPEG, GIF or BMP picture"},
+        {"damaged JPEG", kJpegHead + "xyz", 0, 0, false,
+         "? Cover picture Cover.JPG is left out: Can't convert picture file " +
+             PicturePath("cover.jpg") + " -> " + PicturePath("splash.png") + ": "},
+    };
     const std::string cover =
         R"(<coverpage><image l:type="simple" l:href="#Cover.JPG"/></coverpage>)";
-    Import(Book("<p>x</p>", R"(<binary id="Cover.JPG">/9j/</binary>)", cover));
-    EXPECT_EQ(Config.SplashFileName, FromUtf8(PicturePath("cover.jpg")));
-    EXPECT_EQ(ReadBytes(Pictures / "cover.jpg"), "\xff\xd8\xff");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        fs::remove_all(Pictures);
+        fs::create_directories(Pictures);
+        Config.SplashFileName = u"configured.png";
+        const std::string binary =
+            c.Binary == "-" ? "" : R"(<binary id="Cover.JPG">)" + Base64(c.Binary) + "</binary>";
+        const auto told =
+            ToldLines([&] { EXPECT_EQ(Import(Book("<p>x</p>", binary, cover)), "x\r\n"); });
+        if (c.Width == 0) {
+            EXPECT_EQ(Config.SplashFileName, u"");
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_EQ(told[0].substr(0, c.Told.size()), c.Told);
+            continue;
+        }
+        EXPECT_EQ(told, std::vector<std::string>{});
+        EXPECT_EQ(Config.SplashFileName, FromUtf8(PicturePath("splash.png")));
+        const auto splash = paginor::testing::ReadBack(Pictures / "splash.png");
+        EXPECT_EQ(splash.Format, "PNG");
+        EXPECT_EQ(splash.Width, c.Width);
+        EXPECT_EQ(splash.Height, c.Height);
+        EXPECT_EQ(ReadBytes(Pictures / "splash.png") == c.Binary, c.Kept);
+    }
+}
 
-    Config.SplashFileName = u"old.png";
-    Import(Book("<p>x</p>", "", cover));
-    EXPECT_EQ(Config.SplashFileName, u"");
+// A picture in the text whose binary is missing, empty or not a picture is
+// left out with one line naming it; the text around it stays.
+TEST_F(Fb2Import, BrokenPicturesAreLeftOutWithALine) {
+    const std::string binaries = R"(<binary id="empty.png"></binary>)"
+                                 R"(<binary id="text.png">aGVsbG8=</binary>)"
+                                 R"(<binary id="good.jpg">/9j/</binary>)";
+    std::string text;
+    const auto told = ToldLines([&] {
+        text = Import(Book(R"(<p>a<image l:href="#gone.png"/>b<image l:href="#empty.png"/>c</p>)"
+                           R"(<p><image l:href="#text.png"/><image l:href="#gone.png"/>d</p>)"
+                           R"(<image l:href="#good.jpg"/>)",
+                           binaries));
+    });
+    EXPECT_EQ(text, "abc\r\nd\r\n<#image " + PicturePath("good.jpg") + ">\r\n");
+    EXPECT_EQ(told, (std::vector<std::string>{
+                        "? Picture gone.png is left out: the book has no binary of that id",
+                        "? Picture empty.png is left out: its binary is empty",
+                        "? Picture text.png is left out: not a PNG, JPEG, GIF or BMP picture"}));
+    EXPECT_EQ(FilesUnder(Pictures), std::vector<std::string>{"work/temp2/good.jpg"});
 }
 
 TEST_F(Fb2Import, PictureNamesStayInsideThePictureFolder) {
-    const std::string text = Import(Book(
-        R"(<image l:href="#../../x"/><image l:href="#/tmp/y"/><image l:href="#A.png"/>)"
-        R"(<image l:href="#a.png"/><image l:href="#A.png"/><image l:href="#.."/>)",
-        R"(<binary id="../../x">YQ==</binary><binary id="/tmp/y">Yg==</binary>)"
-        R"(<binary id="A.png">Yw==</binary><binary id="a.png">ZA==</binary><binary id="..">ZQ==</binary>)"));
+    const std::string text =
+        Import(Book(R"(<image l:href="#../../x"/><image l:href="#/tmp/y"/><image l:href="#A.png"/>)"
+                    R"(<image l:href="#a.png"/><image l:href="#A.png"/><image l:href="#.."/>)",
+                    R"(<binary id="../../x">/9j/YQ==</binary><binary id="/tmp/y">/9j/Yg==</binary>)"
+                    R"(<binary id="A.png">/9j/Yw==</binary><binary id="a.png">/9j/ZA==</binary>)"
+                    R"(<binary id="..">/9j/ZQ==</binary>)"));
     EXPECT_EQ(text, "<#image " + PicturePath("_.__._x") + ">\r\n<#image " + PicturePath("_tmp_y") +
                         ">\r\n<#image " + PicturePath("a.png") + ">\r\n<#image " +
                         PicturePath("a-2.png") + ">\r\n<#image " + PicturePath("a.png") +
@@ -287,7 +397,7 @@ TEST_F(Fb2Import, PictureNamesStayInsideThePictureFolder) {
         FilesUnder(Root),
         (std::vector<std::string>{"book.fb2", "work/temp2/_.", "work/temp2/_.__._x",
                                   "work/temp2/_tmp_y", "work/temp2/a-2.png", "work/temp2/a.png"}));
-    EXPECT_EQ(ReadBytes(Pictures / "a-2.png"), "d");
+    EXPECT_EQ(ReadBytes(Pictures / "a-2.png"), kJpegHead + "d");
 }
 
 TEST(Fb2PictureName, ReplacesWhatCouldLeaveTheFolderOrBreakATag) {
@@ -335,7 +445,7 @@ TEST_F(Fb2Import, LogsEachStep) {
     SetLogThreshold(7);
     ::testing::internal::CaptureStdout();
     const std::string bytes =
-        Book(R"(<image l:href="#p.png"/>)", R"(<binary id="p.png">YWJj</binary>)");
+        Book(R"(<image l:href="#p.png"/>)", R"(<binary id="p.png">/9j/YWJj</binary>)");
     Import(bytes);
     const std::string log = ::testing::internal::GetCapturedStdout();
     std::vector<std::string> messages;
@@ -349,7 +459,7 @@ TEST_F(Fb2Import, LogsEachStep) {
                   "+ FB2 file opened, size " + std::to_string(bytes.size()),
                   ".. Decoding book header",
                   ".. Decoding book body",
-                  "+ Loaded image [" + PicturePath("p.png") + "], size [3] bytes from FB2 file",
+                  "+ Loaded image [" + PicturePath("p.png") + "], size [6] bytes from FB2 file",
                   "+ FB2 file decoded",
               }));
 }
@@ -447,8 +557,8 @@ TEST_F(Fb2Import, ImportsTheComplexSample) {
     EXPECT_EQ(ToUtf8(Config.BookInfo).substr(0, 13),
               "\xD0\x92\xD1\x82\xD0\xBE\xD1\x80\xD0\xB0\xD1\x8F ");
     EXPECT_NE(ToUtf8(Config.BookInfo).find(", " + churchill + ", 1948-53"), std::string::npos);
-    EXPECT_EQ(Config.SplashFileName, FromUtf8(PicturePath("cover.jpg")));
-    EXPECT_EQ(ReadBytes(Pictures / "cover.jpg"), "asdf\n");
+    // Its cover binary holds "asdf": no picture, so no splash picture.
+    EXPECT_EQ(Config.SplashFileName, u"");
 
     EXPECT_EQ(text.substr(0, text.find("<#/header>") + 10),
               "\r\n<#header 1>" + churchill + "<#/header>");
@@ -459,7 +569,7 @@ TEST_F(Fb2Import, ImportsTheComplexSample) {
     EXPECT_NE(text.find("* * *\r\n"), std::string::npos); // subtitle
     EXPECT_TRUE(text.ends_with("yep\r\n"));               // the notes body
     EXPECT_EQ(text.find("body.jpg"), std::string::npos);  // no such binary
-    EXPECT_EQ(FilesUnder(Pictures).size(), 1u);
+    EXPECT_EQ(FilesUnder(Pictures).size(), 0u);
 }
 
 } // namespace
