@@ -6,6 +6,7 @@
 #include "platform/Xml.h"
 #include "platform/ZipArchive.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <map>
@@ -40,6 +41,46 @@ std::optional<std::string> ImageId(TXmlNode element) {
     return std::nullopt;
 }
 
+// FB2's inline (style) elements: their content is text, styled, within a
+// paragraph, a verse line, a table cell or another of them.
+constexpr std::string_view kInlineElements[] = {"strong",        "emphasis", "style", "a",
+                                                "strikethrough", "sub",      "sup",   "code"};
+// The elements whose content mixes text and inline elements (and the header
+// fields whose text is read): a blank between two elements inside one of
+// them is a word space.
+constexpr std::string_view kMixedContent[] = {
+    "p",          "v",          "subtitle",  "text-author",   "td",  "th",  "strong",
+    "emphasis",   "style",      "a",         "strikethrough", "sub", "sup", "code",
+    "book-title", "first-name", "last-name", "date"};
+
+// An FB2 error names the line of the element it concerns.
+TBookError Fb2Error(TXmlNode node, const std::string& message) {
+    return TBookError("FB2 error in line " + std::to_string(node.Line()) + ": " + message);
+}
+
+bool IsInline(TXmlNode node) {
+    return std::any_of(std::begin(kInlineElements), std::end(kInlineElements),
+                       [&](std::string_view name) { return node.Is(name); });
+}
+
+// The text of an element whose text is wanted (a header field, a binary):
+// its text and CDATA and the text of its inline elements, joined in order.
+// Anything else inside it (a paragraph, a picture) cannot be read as its
+// text and fails the book.
+std::string ElementText(TXmlNode element) {
+    std::string text;
+    for (const TXmlNode child : element.Children()) {
+        if (!child.IsElement())
+            text += child.Value();
+        else if (IsInline(child))
+            text += ElementText(child);
+        else
+            throw Fb2Error(child, "the element " + element.Name() + " holds the element " +
+                                      child.Name() + ", which cannot be read as its text");
+    }
+    return text;
+}
+
 // One import: the converters of the FictionBook elements, appending tagged
 // text (UTF-8 until the end) to Output.
 class TFictionBookConverter {
@@ -58,6 +99,8 @@ private:
     void ConvertSection(TXmlNode element);
     void ConvertTitle(TXmlNode element);
     void ConvertParagraph(TXmlNode element);
+    // The mixed content of a paragraph or a table cell, then a line break.
+    void ConvertMixedContent(TXmlNode element);
     void ConvertLink(TXmlNode link);
     void ConvertEpigraph(TXmlNode element);
     void ConvertPoem(TXmlNode element);
@@ -90,14 +133,14 @@ void TFictionBookConverter::ReadHeader(TXmlNode description, TBookConfig& config
     const TXmlNode titleInfo = description.Child("title-info");
     if (!titleInfo) return;
     std::string info;
-    if (const TXmlNode title = titleInfo.Child("book-title")) info = title.Text();
+    if (const TXmlNode title = titleInfo.Child("book-title")) info = ElementText(title);
     if (const TXmlNode author = titleInfo.Child("author")) {
         std::string name;
-        if (const TXmlNode first = author.Child("first-name")) name = first.Text();
-        if (const TXmlNode last = author.Child("last-name")) name += " " + last.Text();
+        if (const TXmlNode first = author.Child("first-name")) name = ElementText(first);
+        if (const TXmlNode last = author.Child("last-name")) name += " " + ElementText(last);
         if (!name.empty()) info += ", " + name;
     }
-    if (const TXmlNode date = titleInfo.Child("date")) info += ", " + date.Text();
+    if (const TXmlNode date = titleInfo.Child("date")) info += ", " + ElementText(date);
     config.BookInfo = FromUtf8(info);
     if (const TXmlNode image = titleInfo.Child("coverpage").Child("image"))
         config.SplashFileName = FromUtf8(SaveCover(image));
@@ -180,6 +223,10 @@ void TFictionBookConverter::ConvertParagraph(TXmlNode element) {
     if (!element.Is("p") && !element.Is("v") && !element.Is("text-author") &&
         !element.Is("subtitle"))
         return;
+    ConvertMixedContent(element);
+}
+
+void TFictionBookConverter::ConvertMixedContent(TXmlNode element) {
     for (const TXmlNode child : element.Children()) {
         if (child.Is("a")) {
             if (InTitle)
@@ -279,6 +326,8 @@ void TFictionBookConverter::ConvertCite(TXmlNode element) {
 
 void TFictionBookConverter::ConvertTable(TXmlNode element) {
     if (!element.Is("table") || !element.HasChildren()) return;
+    // A cell holds text with the same inline markup as a paragraph: its
+    // styled runs, links and pictures are kept.
     int row = 0;
     for (const TXmlNode tableRow : element.Children()) {
         ++row;
@@ -286,8 +335,7 @@ void TFictionBookConverter::ConvertTable(TXmlNode element) {
         for (const TXmlNode cell : tableRow.Children()) {
             ++column;
             Output += "[" + std::to_string(row) + ", " + std::to_string(column) + "]: ";
-            AppendText(cell.Text());
-            Output += kLineBreak;
+            ConvertMixedContent(cell);
         }
     }
 }
@@ -336,8 +384,12 @@ std::string TFictionBookConverter::SavePicture(const std::string& id, std::strin
 }
 
 size_t TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::string& fileName) {
-    const std::string bytes = DecodeBase64(binary.Text());
-    WritePictureFile(fileName, bytes);
+    const std::string bytes = DecodeBase64(ElementText(binary));
+    try {
+        WritePictureFile(fileName, bytes);
+    } catch (const TBookError& error) {
+        throw Fb2Error(binary, error.what());
+    }
     Log.Log(7, "+ Loaded image [" + fileName + "], size [" + std::to_string(bytes.size()) +
                    "] bytes from FB2 file");
     return bytes.size();
@@ -460,15 +512,18 @@ std::u16string ConvertFictionBook(const TBookObject& log, TBookConfig& config,
                                   std::string_view bytes, const std::u16string& pictureDir) {
     std::string_view content = bytes;
     if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
-    const TXmlDocument document =
-        TXmlDocument::Parse(content, {.DropBlankText = true, .DropComments = true});
+    const TXmlDocument document = TXmlDocument::Parse(
+        content, {.DropBlankText = true,
+                  .MixedContent = {std::begin(kMixedContent), std::end(kMixedContent)},
+                  .DropComments = true});
     log.Log(7, "+ FB2 file opened, size " + std::to_string(bytes.size()));
 
     const TXmlNode root = document.Root();
-    if (!root.Is("FictionBook")) throw TBookError("FB2 file does not contian FictionBook element");
+    if (!root.Is("FictionBook"))
+        throw Fb2Error(root, "FB2 file does not contian FictionBook element");
     log.Log(7, ".. Decoding book header");
     const TXmlNode description = root.Child("description");
-    if (!description) throw TBookError("FB2 file does not contian description element");
+    if (!description) throw Fb2Error(root, "FB2 file does not contian description element");
     TFictionBookConverter converter(log, pictureDir, root);
     converter.ReadHeader(description, config);
     log.Log(7, ".. Decoding book body");

@@ -7,6 +7,7 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace paginor {
@@ -152,16 +153,33 @@ bool IsBlank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
+bool IsDroppedComment(const xmlNode* node, const TXmlParseOptions& options) {
+    return options.DropComments && (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE);
+}
+
+// Whether an element or a CDATA section stands beside the node, in the given
+// direction, past the comments that are dropped.
+bool ContentBeside(const xmlNode* node, bool after, const TXmlParseOptions& options) {
+    do
+        node = after ? node->next : node->prev;
+    while (node && IsDroppedComment(node, options));
+    return node && (node->type == XML_ELEMENT_NODE || node->type == XML_CDATA_SECTION_NODE);
+}
+
+// A blank text node between two elements (or CDATA sections) of mixed
+// content: a word space.
+bool IsWordSpace(const xmlNode* node, const TXmlParseOptions& options) {
+    const xmlNode* parent = node->parent;
+    if (!parent || parent->type != XML_ELEMENT_NODE) return false;
+    const bool mixed = std::any_of(options.MixedContent.begin(), options.MixedContent.end(),
+                                   [&](std::string_view name) { return XmlNameIs(parent, name); });
+    return mixed && ContentBeside(node, false, options) && ContentBeside(node, true, options);
+}
+
 bool ShouldDrop(const xmlNode* node, const TXmlParseOptions& options) {
-    switch (node->type) {
-    case XML_TEXT_NODE:
-        return options.DropBlankText && IsBlank(View(node->content));
-    case XML_COMMENT_NODE:
-    case XML_PI_NODE:
-        return options.DropComments;
-    default:
-        return false;
-    }
+    if (IsDroppedComment(node, options)) return true;
+    return node->type == XML_TEXT_NODE && options.DropBlankText && IsBlank(View(node->content)) &&
+           !IsWordSpace(node, options);
 }
 
 // The node after `node` in document order within `top`'s subtree, entering
@@ -185,6 +203,9 @@ void Prune(xmlNode* top, const TXmlParseOptions& options) {
             xmlFreeNode(node);
             node = next;
         } else {
+            if (options.DropBlankText && node->type == XML_TEXT_NODE &&
+                IsBlank(View(node->content)))
+                xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(" "));
             node = NextNode(node, true, top);
         }
     }
@@ -210,6 +231,11 @@ std::string TXmlAttribute::Name() const {
 
 std::string TXmlAttribute::Value() const {
     return AttributeValue(Attr);
+}
+
+long TXmlNode::Line() const {
+    const long line = Node ? xmlGetLineNo(Node) : 0;
+    return line > 0 ? line : 0;
 }
 
 std::string TXmlNode::Name() const {
@@ -278,7 +304,8 @@ TXmlDocument TXmlDocument::Parse(std::string_view bytes, const TXmlParseOptions&
     // No network; entities substituted in the tree. Neither DTD loading nor
     // validation is asked for, and the handlers below refuse every external
     // entity and external subset, so the parser reads only `bytes`.
-    xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_NOENT);
+    // Line numbers beyond 65535 are kept too, so that errors name them.
+    xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_BIG_LINES);
     TParseState state;
     context->_private = &state;
     xmlSAXHandler* sax = context->sax;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace paginor {
 
@@ -76,6 +77,8 @@ public:
 
     explicit operator bool() const { return Node != nullptr; }
     xmlNode* Raw() const { return Node; }
+    // The line of the document the node starts on; 0 when unknown.
+    long Line() const;
 
     bool IsElement() const { return Node && Node->type == XML_ELEMENT_NODE; }
     // An element with this name as written (see XmlNameIs).
@@ -111,6 +114,11 @@ private:
 struct TXmlParseOptions {
     // Remove text nodes made only of blanks, tabs and line breaks.
     bool DropBlankText = false;
+    // With DropBlankText: the elements whose content mixes text and inline
+    // elements. Inside one of them a blank text node that stands between two
+    // elements or CDATA sections (the blank of "<b>Ivan</b> <i>Petrovich</i>")
+    // is a word space, and stays as one blank.
+    std::vector<std::string_view> MixedContent;
     // Remove comments and processing instructions.
     bool DropComments = false;
 };
