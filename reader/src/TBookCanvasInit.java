@@ -1,10 +1,14 @@
 import javax.microedition.lcdui.Canvas;
 
 // Chooses the best screen the phone offers: a MIDP 2.0 full-screen canvas, a
-// Nokia full canvas, or the plain MIDP 1.0 canvas. The optional classes are
+// Nokia full canvas, or the plain MIDP 1.0 canvas with commands. The optional classes are
 // loaded by name only after their API was found, so a MIDP 1.0 phone never
 // links them.
 public class TBookCanvasInit {
+    // Whether the canvas made last fills the whole screen: it takes no
+    // commands, and the reader draws the soft-key labels itself.
+    static boolean full;
+
     static boolean hasClass(String name) {
         try {
             Class.forName(name);
@@ -20,12 +24,15 @@ public class TBookCanvasInit {
         for (int i = 0; i < choices.length; i++) {
             if (hasClass(choices[i][0])) {
                 try {
-                    return (Canvas) Class.forName(choices[i][1]).newInstance();
+                    Canvas canvas = (Canvas) Class.forName(choices[i][1]).newInstance();
+                    full = true;
+                    return canvas;
                 } catch (Throwable e) {
                     // fall through to the next choice
                 }
             }
         }
+        full = false;
         return new TBookCanvas();
     }
 }

@@ -19,6 +19,7 @@ import javax.microedition.lcdui.Display;
 import javax.microedition.lcdui.Displayable;
 import javax.microedition.lcdui.Font;
 import javax.microedition.lcdui.Form;
+import javax.microedition.lcdui.Gauge;
 import javax.microedition.lcdui.Graphics;
 import javax.microedition.lcdui.List;
 import javax.microedition.lcdui.StringItem;
@@ -37,7 +38,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // index, tab, text.
     private static final String DEFAULT_TEXTS = "\n0\t1: Navigator\n1\t2: Add bookmark\n2\t3: Open bookmark\n3\t4: Find"
         + "\n4\t5: Display\n5\t6: Backlight\n6\t7: Autoscroll\n7\t8: Date and time\n8\tBook details\n9\tHelp"
-        + "\n10\tAbout\n11\tExit\n20\tLectoria 5.0.8"
+        + "\n10\tAbout\n11\tExit\n12\tBack\n20\tLectoria 5.0.8"
         + "\n21\torvantis.example\n50\tMenu\n51\tShow image\n52\tGo to link\n53\tMake a call\n54\tSend SMS\n55\tGo to"
         + "\n100\tBackLight setup\n101\tBackLight\n102\tAlways off\n103\tAlways on\n104\t10 sec\n105\t20 sec"
         + "\n106\t30 sec\n107\t40 sec\n108\tBrightness (1-100%)\n109\tBacklight control works on Nokia phones only"
@@ -46,12 +47,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         + "\n211\tFont type 0..\n212\tColor map\n213\tSmooth scroll\n300\tNavigator\n302\tContents\n303\tFirst page"
         + "\n304\tLast page\n305\tPosition (%)\n400\tAutoscrolling\n401\tAutoscrolling\n402\tDelay"
         + "\n500\tSearch\n501\tFind Text\n502\tSearch options\n503\tFrom start of book\n504\tMatch case"
-        + "\n507\tNot Found\n600\tBookmarks\n601\tSaved bookmarks\n602\tBookmark\n603\tBookmark saved\n604\tDelete"
-        + "\n700\tHelp form\n701\t*, Dial, Left softkey, Select:\n702\tMenu\n703\t1:\n704\tNavigator"
+        + "\n505\tSearching for\n506\tCancelled\n507\tNot Found\n600\tBookmarks\n601\tSaved bookmarks"
+        + "\n602\tBookmark\n603\tBookmark saved\n604\tDelete\n700\tHelp form\n702\tMenu\n703\t1:\n704\tNavigator"
         + "\n705\t2:\n706\tSave bookmark\n707\t3:\n708\tBookmarks\n709\t4:\n710\tSearch\n711\t5:"
         + "\n712\tDisplay\n713\t6:\n714\tBacklight\n715\t7:\n716\tAutoscrolling\n717\t8:\n718\tDate and time"
         + "\n719\t9:\n720\tSearch next\n721\t0:"
-        + "\n722\tFont\n723\t#, Down, Right\n724\tNext page\n725\tUp, Left:\n726\tPrevious page"
+        + "\n722\tFont\n724\tNext page\n726\tPrevious page"
+        + "\n727\t*, Dial, Left softkey:\n728\t*, Dial:\n729\tSelect:\n730\tFollow the active link, or Menu"
+        + "\n731\tRight softkey:\n732\tFollow the active link, or Back\n733\tSoft keys:"
+        + "\n734\tMenu, follow the active link, Back\n735\tClear:\n736\tBack to where the last jump started"
+        + "\n737\t#, Down:\n738\tUp:\n739\tRight, Left:\n740\tNext, previous link or page"
         + "\n800\tInformation\n801\tBook details: \n802\tBook statistics: \n803\tSize\n804\tbyte(s), read"
         + "\n805\t%, total reading time\n806\t, book was opened\n807\ttimes\n808\tBook maker:"
         + "\n809\tMax paint time\n810\tms, max letters in screen \n811\t, perfomance\n812\tletters/sec"
@@ -59,7 +64,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         + "\n900\tAbout\n901\tVersion\n902\tAuthor\n903\torvantis\n904\tWWW\n905\torvantis.example\n906\t5.0.8"
         + "\n1000\tDate and time\n1001\tDate\n1002\tTime\n1003\tTotal reading time: \n1004\tBook was opened: "
         + "\n1005\ttimes\n1100\tCancel\n1101\tApply\n1102\tGoTo\n1104\tOk\n1105\tMenu"
-        + "\n1107\tExit\n1200\tFatal error\n1300\tPassword protection\n1301\tPassword\n";
+        + "\n1107\tExit\n1108\tBack\n1200\tFatal error\n1300\tPassword protection\n1301\tPassword"
+        + "\n1303\tWrong password\n";
     // Messages for link kinds the phone cannot open; cfg.dat has no texts for them.
     private static final String NO_SERVICE = "This phone cannot open this link: ";
     private static final String NO_TARGET = "The link leads nowhere: ";
@@ -68,7 +74,11 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private static final int SPLASH = 1;
     private static final int PICTURE = 2;
     private static final int KEY_SOFT1 = -6;
+    private static final int KEY_SOFT2 = -7;
+    private static final int KEY_CLEAR = -8;
     private static final int KEY_DIAL = -10;
+    // Messages that go away by themselves stay this long (milliseconds).
+    private static final int BRIEF = 2000;
 
     private Display display;
     private Canvas canvas;
@@ -81,12 +91,19 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private Command deleteCommand;
     // The soft-key commands that follow the active link, one per text 51 to
     // 55 (named after what following does), each made on first need; the one
-    // on the canvas now, null when no link is active; false on a Nokia full
-    // canvas, which takes no commands.
+    // on the canvas now, null when no link is active. Back is on the canvas
+    // while there is a jump to go back from.
     private final Command[] linkCommands = new Command[5];
     private Command linkCommand;
-    private boolean canvasCommands;
-    private Displayable menu;
+    private Command backCommand;
+    private boolean backOffered;
+    // A full-screen canvas (MIDP 2.0, Nokia) takes no commands: its soft keys
+    // arrive as keys, and the reader draws their labels at the bottom.
+    private boolean fullScreen;
+    private Font barFont;
+    private int barHeight;
+    private List menu;
+    private boolean menuBack; // the menu on screen offers Back before Exit
     private Form passwordForm;
     private Form displayForm;
     private List navigator;
@@ -168,13 +185,15 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             menuCommand = new Command(text(1105), Command.SCREEN, 1);
             goToCommand = new Command(text(1102), Command.OK, 1);
             deleteCommand = new Command(text(604), Command.SCREEN, 2);
+            backCommand = new Command(text(1108), Command.BACK, 1);
             canvas = TBookCanvasInit.create();
-            try {
+            fullScreen = TBookCanvasInit.full;
+            if (fullScreen) {
+                barFont = Font.getFont(Font.FACE_SYSTEM, Font.STYLE_PLAIN, Font.SIZE_SMALL);
+                barHeight = barFont.getHeight() + 2;
+            } else {
                 canvas.addCommand(menuCommand);
                 canvas.setCommandListener(this);
-                canvasCommands = true;
-            } catch (RuntimeException e) {
-                // A Nokia full canvas takes no commands: the left soft key opens the menu.
             }
             loadState();
             selectFont(fontType);
@@ -220,10 +239,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private long splashEnd; // times the worker watches, 0 for none
     private long lightsOff;
     private long autoNext;
-    private int fired; // timers due on the event thread
+    private int fired; // work due on the event thread
     private static final int FIRED_SPLASH = 1;
     private static final int FIRED_AUTO = 2;
     private static final int LIGHTS_OFF = 4;
+    private static final int FIRED_SEARCH = 8;    // the next stretch of a long search
+    private static final int FIRED_COMMANDS = 16; // the commands of a page laid out in paint
 
     public void run() {
         if (Thread.currentThread() == worker) {
@@ -241,6 +262,17 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
         if ((due & FIRED_SPLASH) != 0) endSplash();
         if ((due & FIRED_AUTO) != 0) autoStep();
+        if ((due & FIRED_SEARCH) != 0) searchStep();
+        if ((due & FIRED_COMMANDS) != 0) updateCommands();
+    }
+
+    // Hands work to the event thread: it runs after the current event and
+    // the paint it asked for.
+    private void later(int work) {
+        synchronized (this) {
+            fired |= work;
+        }
+        display.callSerially(this);
     }
 
     private void work() throws InterruptedException {
@@ -303,9 +335,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         else showText();
     }
 
+    // Shows the page at the reading position. It is laid out first, when
+    // the screen's size is known, so that its commands are in place before
+    // the phone paints it (some paint at once).
     private void showText() {
         mode = READ;
         laidOut = false;
+        if (screenWidth > 0) {
+            layout();
+            updateCommands();
+        }
         display.setCurrent(canvas);
         canvas.repaint();
     }
@@ -320,10 +359,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         display.setCurrent(form);
     }
 
-    private void message(String title, String body) {
+    // A message over the page. A brief one (a confirmation, nothing found)
+    // goes away by itself; one that explains a failure waits for a key.
+    private void message(String title, String body, boolean brief) {
+        message(title, body, brief, canvas);
+    }
+
+    private void message(String title, String body, boolean brief, Displayable next) {
         Alert alert = new Alert(title, body, null, AlertType.INFO);
-        alert.setTimeout(Alert.FOREVER);
-        display.setCurrent(alert, canvas);
+        alert.setTimeout(brief ? BRIEF : Alert.FOREVER);
+        display.setCurrent(alert, next);
     }
 
     // --- Settings ----------------------------------------------------------
@@ -429,7 +474,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     // --- Saved state: reading position, display settings, bookmarks, then
-    // the backlight and autoscroll settings and the book's statistics ---------
+    // the backlight and autoscroll settings, the book's statistics and the
+    // places jumps started from ----------------------------------------------
 
     private static final String STORE = "Lectoria";
     private boolean unlocked;
@@ -445,6 +491,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private long paintedLetters;
     private long paintTime;
     private int letters; // drawn by the paint under way
+    // Where the last jumps (links, contents, bookmarks, search results)
+    // started, the latest last; Back returns there. The oldest is dropped
+    // when it is full.
+    private static final int HISTORY = 10;
+    private final int[] history = new int[HISTORY];
+    private int historyCount;
 
     private void loadState() {
         fontType = fontCount > 0 ? 0 : fontCount + 2;
@@ -518,6 +570,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         paintTime = in.readLong();
         int slide = in.readInt();
         if (slide >= 0 && slide <= 200) smoothScroll = slide;
+        int jumps = in.readInt();
+        if (jumps < 0 || jumps > HISTORY) return;
+        int[] places = new int[jumps];
+        for (int i = 0; i < jumps; i++) places[i] = in.readInt();
+        for (int i = 0; i < jumps; i++)
+            if (places[i] >= 0 && places[i] < textLength) history[historyCount++] = places[i];
     }
 
     private void saveState() {
@@ -547,6 +605,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             out.writeLong(paintedLetters);
             out.writeLong(paintTime);
             out.writeInt(smoothScroll);
+            out.writeInt(historyCount);
+            for (int i = 0; i < historyCount; i++) out.writeInt(history[i]);
             byte[] data = bytes.toByteArray();
             RecordStore rs = RecordStore.openRecordStore(STORE, true);
             try {
@@ -649,16 +709,118 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // --- Layout: the page in its own coordinates (turned in landscape) --------
 
+    // The screen's height above the soft-key labels of a full-screen canvas.
+    private int areaHeight() {
+        return screenHeight - barHeight;
+    }
+
     private int pageWidth() {
-        return (portrait ? screenWidth : screenHeight) - 2 * textMargin;
+        return (portrait ? screenWidth : areaHeight()) - 2 * textMargin;
     }
 
     private int pageHeight() {
-        return (portrait ? screenHeight : screenWidth) - 2 * textMargin;
+        return (portrait ? areaHeight() : screenWidth) - 2 * textMargin;
     }
 
-    private int advance(char c) {
-        return Math.max(1, font.charWidth(c) + charSpacing);
+    private int advance(TFont f, char c) {
+        return Math.max(1, f.charWidth(c) + charSpacing);
+    }
+
+    // The room before a text link that the pointer takes when the link is
+    // active, so that the pointer never covers a letter.
+    private int pointerGap() {
+        TImage p = upright() ? pointerPortrait : pointerLandscape;
+        return p == null ? 0 : (upright() ? p.width : p.height) + 1;
+    }
+
+    // Whether the link id c at i opens a text link (M c1 M c2 ... M cn M).
+    private boolean opensLink(int i, char c) {
+        return charAt(i + 2) == c && charAt(i - 2) != c && !isLinkId(charAt(i + 1));
+    }
+
+    // Width of the character at i in a line of font f: link id characters
+    // take none, except the pointer's room before a text link.
+    private int width(TFont f, int i, char c) {
+        if (c == '\r') return 0;
+        if (isLinkId(c)) return opensLink(i, c) ? pointerGap() : 0;
+        return advance(f, c);
+    }
+
+    // --- Chapter headings: the header records come first in the link table
+    // and are the jumps that the table of contents lists, line by line, in
+    // link id order. A heading runs from its header's place to the end of
+    // that paragraph and is drawn in the heading font.
+    private int headerCount = -1; // -1 until counted
+    private int[] headerPlaces;   // their places in ascending order
+
+    private void countHeaders() {
+        int n = 0;
+        if (links.length > 0 && links[0] >= 0) {
+            int pos = contents();
+            while (n < links.length && links[n] >= 0) {
+                int end = tocLine(pos, (char) (firstLinkId + n));
+                if (end < 0) break;
+                n++;
+                pos = end;
+            }
+        }
+        boolean sorted = true;
+        for (int i = 1; i < n; i++)
+            if (links[i - 1] > links[i]) sorted = false;
+        headerPlaces = links;
+        if (!sorted) {
+            // A part of a divided book: headers outside it lead to its end.
+            headerPlaces = new int[n];
+            System.arraycopy(links, 0, headerPlaces, 0, n);
+            for (int gap = n / 2; gap > 0; gap /= 2)
+                for (int i = gap; i < n; i++)
+                    for (int j = i; j >= gap && headerPlaces[j - gap] > headerPlaces[j]; j -= gap) {
+                        int t = headerPlaces[j];
+                        headerPlaces[j] = headerPlaces[j - gap];
+                        headerPlaces[j - gap] = t;
+                    }
+        }
+        headerCount = n;
+    }
+
+    // Where the line after a contents line at pos (M t1 M ... M tk M and a
+    // line feed, M being the link id) begins, or -1 when pos holds no such line.
+    private int tocLine(int pos, char id) {
+        int end = Math.min(textLength, pos + 2048);
+        int p = pos;
+        while (p < end && charAt(p) == id) {
+            if (charAt(p + 1) == '\n') return p + 2;
+            if (isLinkId(charAt(p + 1))) return -1;
+            p += 2;
+        }
+        return -1;
+    }
+
+    // Whether the line that starts at pos belongs to a heading.
+    private boolean heading(int pos) {
+        int lo = 0;
+        int hi = headerCount - 1;
+        int found = -1;
+        while (lo <= hi) {
+            int mid = (lo + hi) >>> 1;
+            if (headerPlaces[mid] <= pos) {
+                found = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        if (found < 0) return false;
+        int start = headerPlaces[found];
+        if (pos - start > 512) return false;
+        for (int p = start; p < pos; p++)
+            if (charAt(p) == '\n') return false;
+        return true;
+    }
+
+    // The font of the line that starts at pos.
+    private TFont lineFont(int pos) {
+        return heading(pos) ? font.heading() : font;
     }
 
     // Height of the line that starts at pos.
@@ -668,12 +830,13 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             TImage p = picture(id);
             if (p != null && upright()) return Math.min(pageHeight(), p.height + 2 * imageMargin);
         }
-        return Math.max(1, font.height + lineSpacing);
+        return Math.max(1, lineFont(pos).height + lineSpacing);
     }
 
     // The first character of the line after the one that starts at pos. An
     // inline picture stands on a line of its own.
     private int lineEnd(int pos) {
+        TFont f = lineFont(pos);
         int width = pageWidth();
         int x = 0;
         int wrap = -1;
@@ -681,13 +844,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         while (i < textLength) {
             char c = charAt(i);
             if (c == '\n') return i + 1;
-            if (c == '\r' || isLinkId(c)) {
-                if (pictureAt(i) != 0) return i > pos ? i : i + 1;
-                i++;
-                continue;
-            }
-            int w = advance(c);
-            if (x + w > width && i > pos) {
+            if (isLinkId(c) && pictureAt(i) != 0) return i > pos ? i : i + 1;
+            int w = width(f, i, c);
+            if (w > 0 && x + w > width && i > pos) {
                 if (wordWrap && wrap > pos) return wrap;
                 return i;
             }
@@ -699,6 +858,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     private void layout() {
+        if (headerCount < 0) countHeaders();
         int height = pageHeight();
         int pos = top;
         int y = 0;
@@ -733,13 +893,30 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         next = pos;
         if (activeLink >= pageLinkCount) activeLink = pageLinkCount - 1;
         laidOut = true;
-        offerLinkCommand();
     }
 
     private static int[] grow(int[] a) {
         int[] b = new int[a.length * 2];
         System.arraycopy(a, 0, b, 0, a.length);
         return b;
+    }
+
+    // Where the paragraph that holds the character before end begins, at
+    // most one text file back: lines are laid out from there, so that their
+    // breaks match the forward layout.
+    private int paragraphStart(int end) {
+        int from = end - 1;
+        int limit = Math.max(0, end - PIECE_SIZE);
+        while (from > limit && charAt(from - 1) != '\n') from--;
+        return Math.max(0, from);
+    }
+
+    // The start of the line that holds pos.
+    private int lineStartAt(int pos) {
+        pos = Math.max(0, Math.min(pos, textLength - 1));
+        int start = paragraphStart(pos + 1);
+        for (int p = start; p <= pos; p = lineEnd(p)) start = p;
+        return start;
     }
 
     // The first character of the page that ends where the page at pos begins.
@@ -749,11 +926,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         int end = pos;
         int result = pos;
         while (end > 0) {
-            // Lines are laid out from the start of the paragraph, at most one
-            // text file back, so the line breaks match the forward layout.
-            int from = end - 1;
-            int limit = Math.max(0, end - PIECE_SIZE);
-            while (from > limit && charAt(from - 1) != '\n') from--;
+            int from = paragraphStart(end);
             int[] starts = new int[16];
             int n = 0;
             for (int p = from; p < end; p = lineEnd(p)) {
@@ -809,20 +982,26 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         long started = System.currentTimeMillis();
         letters = 0;
         if (background != null) background.drawCentred(g, 0, 0, width, height);
-        if (!laidOut) layout();
+        if (!laidOut) {
+            layout();
+            // Commands never change inside paint: the page's go on after it.
+            if (!fullScreen) later(FIRED_COMMANDS);
+        }
         if (!portrait && !font.turns()) {
             // Landscape with a phone font (MIDP 2.0 only): draw the page
             // upright off screen, then turn it onto the screen.
-            if (turnedPage == null || turnedPage.getWidth() != height || turnedPage.getHeight() != width)
-                turnedPage = javax.microedition.lcdui.Image.createImage(height, width);
+            int area = areaHeight();
+            if (turnedPage == null || turnedPage.getWidth() != area || turnedPage.getHeight() != width)
+                turnedPage = javax.microedition.lcdui.Image.createImage(area, width);
             Graphics page = turnedPage.getGraphics();
             page.setColor(back);
-            page.fillRect(0, 0, height, width);
+            page.fillRect(0, 0, area, width);
             paintPage(page);
             TBookN2Canvas.drawTurned(g, turnedPage);
         } else {
             paintPage(g);
         }
+        if (fullScreen) paintSoftKeys(g);
         // Statistics of the Information form.
         int took = (int) (System.currentTimeMillis() - started);
         maxPaint = Math.max(maxPaint, took);
@@ -842,8 +1021,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             paintLine(g, lineStart[line], lineStart[line + 1], lineTop[line], active, activeId);
     }
 
-    // Draws the characters from start to end as one line at height y of the page.
+    // Draws the characters from start to end as one line at height y of the
+    // page. The active link has its pointer in the room before it; the word
+    // found by the search is drawn in the page's colours reversed.
     private void paintLine(Graphics g, int start, int end, int y, int active, char activeId) {
+        TFont f = lineFont(start);
+        int back = schemes[scheme * 3];
         int ink = schemes[scheme * 3 + 1];
         int linkInk = schemes[scheme * 3 + 2];
         int x = 0;
@@ -854,20 +1037,43 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                 paintPicture(g, i, y, id == activeId);
                 continue;
             }
-            if (c == '\n' || c == '\r' || isLinkId(c)) continue;
-            char linkId = linkAt(i);
-            int w = advance(c);
-            g.setColor(linkId != 0 ? linkInk : ink);
-            // Loadable fonts draw through fill() in page coordinates.
-            if (font.turns()) font.drawChar(g, c, x, y);
-            else font.drawChar(g, c, textMargin + x, textMargin + y);
-            letters++;
-            if (linkId != 0) {
-                fill(g, x, y + font.height - 1, w, linkId == activeId ? 2 : 1);
-                if (i == active) paintPointer(g, x, y);
+            if (c == '\n' || c == '\r') continue;
+            if (isLinkId(c)) {
+                if (opensLink(i, c)) {
+                    if (i + 1 == active) paintPointer(g, x, y, f);
+                    x += pointerGap();
+                }
+                continue;
             }
+            char linkId = linkAt(i);
+            int w = advance(f, c);
+            boolean marked = i >= markStart && i < markEnd;
+            if (marked) {
+                g.setColor(ink);
+                fill(g, x, y, w, f.height);
+            }
+            g.setColor(marked ? back : linkId != 0 ? linkInk : ink);
+            // Loadable fonts draw through fill() in page coordinates.
+            if (f.turns()) f.drawChar(g, c, x, y);
+            else f.drawChar(g, c, textMargin + x, textMargin + y);
+            letters++;
+            if (linkId != 0) fill(g, x, y + f.height - 1, w, linkId == activeId ? 2 : 1);
             x += w;
         }
+    }
+
+    // The labels of the soft keys of a full-screen canvas, below the page:
+    // the menu on the left, what the right one does on the right.
+    private void paintSoftKeys(Graphics g) {
+        int y = areaHeight();
+        g.setColor(schemes[scheme * 3]);
+        g.fillRect(0, y, screenWidth, barHeight);
+        g.setColor(schemes[scheme * 3 + 1]);
+        g.fillRect(0, y, screenWidth, 1);
+        g.setFont(barFont);
+        g.drawString(softText(1105), 2, y + 1, Graphics.TOP | Graphics.LEFT);
+        int right = rightSoftKey();
+        if (right != 0) g.drawString(softText(right), screenWidth - 2, y + 1, Graphics.TOP | Graphics.RIGHT);
     }
 
     // --- Smooth scrolling: a page turn slides the text by scrollStep pixels
@@ -882,7 +1088,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     private void paintScrolled(Graphics g) {
         if (upright()) g.setClip(0, textMargin, 4096, pageHeight());
-        else g.setClip(textMargin, 0, pageHeight(), screenHeight);
+        else g.setClip(textMargin, 0, pageHeight(), areaHeight());
         int pos = scrollFrom;
         int y = -scrollOffset;
         int height = pageHeight();
@@ -958,28 +1164,38 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         }
     }
 
-    private void paintPointer(Graphics g, int x, int y) {
+    // Draws the pointer in the room at x before a link, centred on the line
+    // of font f at height y of the page.
+    private void paintPointer(Graphics g, int x, int y, TFont f) {
         TImage p = upright() ? pointerPortrait : pointerLandscape;
         if (p == null) return;
         if (upright()) {
-            int left = Math.max(0, textMargin + x - p.width);
-            g.drawImage(p.image, left, textMargin + y + (font.height - p.height) / 2, Graphics.TOP | Graphics.LEFT);
+            g.drawImage(p.image, textMargin + x, textMargin + y + (f.height - p.height) / 2,
+                        Graphics.TOP | Graphics.LEFT);
         } else {
-            int top = Math.max(0, textMargin + x - p.height);
-            g.drawImage(p.image, screenWidth - textMargin - y - (font.height + p.width) / 2, top,
+            g.drawImage(p.image, screenWidth - textMargin - y - (f.height + p.width) / 2, textMargin + x,
                         Graphics.TOP | Graphics.LEFT);
         }
     }
 
+    // The splash: the cover (or the logo) with the two texts on bands of the
+    // page colour, readable over any picture.
     private void paintSplash(Graphics g) {
-        int ink = schemes[1];
         TImage picture = splash != null ? splash : TImage.load("logo.png");
         if (picture != null) picture.drawCentred(g, 0, 0, screenWidth, screenHeight);
         Font f = Font.getFont(Font.FACE_PROPORTIONAL, Font.STYLE_BOLD, Font.SIZE_MEDIUM);
         g.setFont(f);
-        g.setColor(ink);
-        g.drawString(text(20), screenWidth / 2, 4, Graphics.TOP | Graphics.HCENTER);
-        g.drawString(text(21), screenWidth / 2, screenHeight - 4, Graphics.BOTTOM | Graphics.HCENTER);
+        caption(g, f, text(20), 4);
+        caption(g, f, text(21), screenHeight - 4 - f.getHeight());
+    }
+
+    private void caption(Graphics g, Font f, String s, int y) {
+        if (s.length() == 0) return;
+        int w = Math.min(screenWidth, f.stringWidth(s) + 8);
+        g.setColor(schemes[scheme * 3]);
+        g.fillRect((screenWidth - w) / 2, y - 2, w, f.getHeight() + 4);
+        g.setColor(schemes[scheme * 3 + 1]);
+        g.drawString(s, screenWidth / 2, y, Graphics.TOP | Graphics.HCENTER);
     }
 
     // --- Fonts ---------------------------------------------------------------
@@ -1046,6 +1262,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } catch (Throwable e) {
             // not a key with a game action
         }
+        int special = special(keyCode, action);
         if (keyCode == Canvas.KEY_NUM0) {
             selectFont((fontType + 1) % fontTypes());
         } else if (keyCode >= Canvas.KEY_NUM1 && keyCode <= Canvas.KEY_NUM8) {
@@ -1053,10 +1270,18 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             menuItem(keyCode - Canvas.KEY_NUM1);
             return;
         } else if (keyCode == Canvas.KEY_NUM9) {
-            search(top + 1);
+            // On from the word found last, or from this page when it was left.
+            search(markStart >= 0 ? markStart + 1 : top);
             return;
-        } else if (keyCode == Canvas.KEY_STAR || keyCode == KEY_SOFT1 || keyCode == KEY_DIAL) {
+        } else if (keyCode == Canvas.KEY_STAR || keyCode == KEY_DIAL || special == KEY_SOFT1) {
             showMenu();
+            return;
+        } else if (special == KEY_SOFT2) {
+            if (activeLink >= 0) follow(pageLinks[activeLink]);
+            else back();
+            return;
+        } else if (special == KEY_CLEAR) {
+            back();
             return;
         } else if (keyCode == Canvas.KEY_POUND || action == Canvas.DOWN) {
             nextPage();
@@ -1075,45 +1300,99 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } else {
             return;
         }
-        offerLinkCommand();
+        refresh();
+    }
+
+    // Which of the keys that differ between phones keyCode is: KEY_SOFT1,
+    // KEY_SOFT2, KEY_CLEAR, or 0 for another key. Most phones send -6, -7 and
+    // -8, Motorola -21 and -22; others are known by the key's name.
+    private int special(int keyCode, int action) {
+        if (keyCode == KEY_SOFT1 || keyCode == -21) return KEY_SOFT1;
+        if (keyCode == KEY_SOFT2 || keyCode == -22) return KEY_SOFT2;
+        if (keyCode == KEY_CLEAR) return KEY_CLEAR;
+        if (keyCode >= 0 || action != 0) return 0;
+        String name;
+        try {
+            name = canvas.getKeyName(keyCode).toUpperCase();
+        } catch (Throwable e) {
+            return 0;
+        }
+        if (name.indexOf("SOFT") >= 0)
+            return name.indexOf('2') >= 0 || name.indexOf("RIGHT") >= 0 ? KEY_SOFT2 : KEY_SOFT1;
+        return name.indexOf("CLEAR") >= 0 ? KEY_CLEAR : 0;
+    }
+
+    // After a key on the page: lays the page out when it moved, puts its
+    // commands on, and paints it.
+    private void refresh() {
+        if (!laidOut) layout();
+        updateCommands();
         canvas.repaint();
     }
 
-    // Puts the command for the active link's kind beside the menu command,
-    // or takes it away when no link is active or the text is not shown.
-    private void offerLinkCommand() {
-        if (!canvasCommands) return;
-        Command c = null;
-        if (mode == READ && activeLink >= 0) {
-            int pos = pageLinks[activeLink];
-            char id = pictureAt(pos);
-            if (id == 0) id = linkAt(pos);
-            int t;
-            switch (linkKind(id)) {
-                case 'I':
-                case 'i':
-                    t = 51; // Show image
-                    break;
-                case 'h':
-                case 'f':
-                    t = 52; // Go to link
-                    break;
-                case 'p':
-                    t = 53; // Make a call
-                    break;
-                case 's':
-                    t = 54; // Send SMS
-                    break;
-                default:
-                    t = 55; // Go to: label jumps, contents entries, missing labels
-            }
-            c = linkCommands[t - 51];
-            if (c == null) c = linkCommands[t - 51] = new Command(text(t), Command.OK, 1);
+    // What following the active link does, as the text that names it (51
+    // to 55), or 0 when no link is active.
+    private int linkAction() {
+        if (mode != READ || !laidOut || activeLink < 0) return 0;
+        int pos = pageLinks[activeLink];
+        char id = pictureAt(pos);
+        if (id == 0) id = linkAt(pos);
+        switch (linkKind(id)) {
+            case 'I':
+            case 'i':
+                return 51; // Show image
+            case 'h':
+            case 'f':
+                return 52; // Go to link
+            case 'p':
+                return 53; // Make a call
+            case 's':
+                return 54; // Send SMS
+            default:
+                return 55; // Go to: label jumps, contents entries, missing labels
         }
-        if (c == linkCommand) return;
-        if (linkCommand != null) canvas.removeCommand(linkCommand);
-        if (c != null) canvas.addCommand(c);
-        linkCommand = c;
+    }
+
+    // What the right soft key of a full-screen canvas does, as the text that
+    // names it: the active link's action, else Back while there is a jump
+    // to go back from, else nothing (0).
+    private int rightSoftKey() {
+        int t = linkAction();
+        if (t == 0 && historyCount > 0) t = 1108;
+        return t;
+    }
+
+    // The soft-key labels (texts 51 to 55, 1105 and 1108), read once.
+    private final String[] softTexts = new String[7];
+
+    private String softText(int index) {
+        int k = index == 1105 ? 5 : index == 1108 ? 6 : index - 51;
+        if (softTexts[k] == null) softTexts[k] = text(index);
+        return softTexts[k];
+    }
+
+    // Puts on the canvas the command for the active link's kind and Back
+    // while there is a jump to go back from, and takes away what no longer
+    // applies. Never called from paint: some phones refuse that.
+    private void updateCommands() {
+        if (fullScreen) return;
+        int t = linkAction();
+        Command c = null;
+        if (t != 0) {
+            c = linkCommands[t - 51];
+            if (c == null) c = linkCommands[t - 51] = new Command(softText(t), Command.OK, 1);
+        }
+        if (c != linkCommand) {
+            if (linkCommand != null) canvas.removeCommand(linkCommand);
+            if (c != null) canvas.addCommand(c);
+            linkCommand = c;
+        }
+        boolean b = mode == READ && historyCount > 0;
+        if (b != backOffered) {
+            if (b) canvas.addCommand(backCommand);
+            else canvas.removeCommand(backCommand);
+            backOffered = b;
+        }
     }
 
     // The link command does what Select does on the active link.
@@ -1135,7 +1414,26 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private void goTo(int pos) {
         top = Math.max(0, Math.min(pos, textLength - 1));
         activeLink = -1;
+        markStart = markEnd = -1;
         laidOut = false;
+    }
+
+    // Goes to pos and remembers where the jump started, for Back.
+    private void jump(int pos) {
+        int from = top;
+        goTo(pos);
+        if (top == from) return;
+        if (historyCount == HISTORY) {
+            System.arraycopy(history, 1, history, 0, HISTORY - 1);
+            historyCount--;
+        }
+        history[historyCount++] = from;
+    }
+
+    // Back to where the last jump started.
+    private void back() {
+        if (historyCount > 0) goTo(history[--historyCount]);
+        showText();
     }
 
     // The table of contents: where the first header's link id first stands,
@@ -1156,18 +1454,18 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         String target = item.target;
         switch (item.kind) {
             case 'l':
-                goTo(item.position);
+                jump(item.position);
                 showText();
                 return;
             case 'I':
             case 'i':
                 shownPicture = item.kind == 'I' ? picture(id) : TImage.load(target);
                 if (shownPicture == null) {
-                    message(text(52), NO_TARGET + target);
+                    message(text(52), NO_TARGET + target, false);
                     return;
                 }
                 mode = PICTURE;
-                offerLinkCommand();
+                updateCommands();
                 canvas.repaint();
                 return;
             case 's':
@@ -1175,7 +1473,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                     int colon = target.indexOf(':');
                     String number = colon < 0 ? target : target.substring(0, colon);
                     String body = colon < 0 ? "" : target.substring(colon + 1);
-                    message(text(54), TSms.send(number, body));
+                    message(text(54), TSms.send(number, body), false);
                     return;
                 }
                 request("sms:" + target, text(54));
@@ -1190,25 +1488,27 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                 request("file:///" + target, text(52));
                 return;
             default:
-                message(text(52), NO_TARGET + target);
+                message(text(52), NO_TARGET + target, false);
         }
     }
 
     // Hands an address to the phone (MIDP 2.0), or explains that it cannot.
     private void request(String url, String title) {
-        if (!midp2 || !TBookN2Canvas.request(this, url)) message(title, NO_SERVICE + url);
+        if (!midp2 || !TBookN2Canvas.request(this, url)) message(title, NO_SERVICE + url, false);
     }
 
     // --- Menus and forms -----------------------------------------------------
 
+    // The main menu: items 0 to 11 of the interface texts, with Back (text
+    // 12) before Exit while there is a jump to go back from.
     private void showMenu() {
-        if (menu == null) {
-            List list = new List(text(50), Choice.IMPLICIT);
-            for (int i = 0; i <= 11; i++) list.append(text(i), null);
-            list.addCommand(cancelCommand);
-            list.setCommandListener(this);
-            menu = list;
-        }
+        menu = new List(text(50), Choice.IMPLICIT);
+        for (int i = 0; i <= 10; i++) menu.append(text(i), null);
+        menuBack = historyCount > 0;
+        if (menuBack) menu.append(text(12), null);
+        menu.append(text(11), null);
+        menu.addCommand(cancelCommand);
+        menu.setCommandListener(this);
         display.setCurrent(menu);
     }
 
@@ -1246,7 +1546,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         Integer here = new Integer(top);
         if (!bookmarks.contains(here)) bookmarks.addElement(here);
         saveState();
-        message(text(600), text(603));
+        message(text(600), text(603), true);
     }
 
     private String excerpt(int pos) {
@@ -1340,11 +1640,40 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         form(title, false).append(body);
     }
 
-    // The keys: text 701 with 702, then the pairs 703 and 704 to 725 and 726.
+    // The keys as they work on this phone, one line each: the key names
+    // (one interface text) and what they do (another).
     private String help() {
         StringBuffer b = new StringBuffer();
-        for (int i = 701; i < 727; i += 2) b.append(text(i)).append(' ').append(text(i + 1)).append('\n');
+        if (fullScreen) {
+            helpLine(b, 727, 702); // *, Dial, Left softkey: Menu
+            helpLine(b, 729, 730); // Select
+            helpLine(b, 731, 732); // Right softkey
+        } else {
+            helpLine(b, 728, 702); // *, Dial: Menu
+            helpLine(b, 729, 730); // Select
+            helpLine(b, 733, 734); // the soft keys hold the commands
+        }
+        helpLine(b, 735, 736); // Clear: Back
+        for (int i = 703; i < 723; i += 2) helpLine(b, i, i + 1); // 1 to 9 and 0
+        helpLine(b, 737, 724); // #, Down: Next page
+        helpLine(b, 738, 726); // Up: Previous page
+        helpLine(b, 739, 740); // Right, Left: links, then pages
         return b.toString();
+    }
+
+    private void helpLine(StringBuffer b, int keys, int does) {
+        b.append(label(keys)).append(text(does)).append('\n');
+    }
+
+    // An interface text that stands before a value, ending in a blank even
+    // when the configuration reader trimmed it away.
+    private String label(int index) {
+        String t = text(index);
+        return t.length() == 0 || t.charAt(t.length() - 1) == ' ' ? t : t + " ";
+    }
+
+    private StringItem item(int label, String value) {
+        return new StringItem(label(label), value);
     }
 
     private static String two(int n) {
@@ -1361,11 +1690,11 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         Calendar now = Calendar.getInstance();
         now.setTime(new Date());
         Form f = form(1000, false);
-        f.append(new StringItem(text(1001), now.get(Calendar.YEAR) + "-" + two(now.get(Calendar.MONTH) + 1) + "-"
-                                              + two(now.get(Calendar.DAY_OF_MONTH))));
-        f.append(new StringItem(text(1002), two(now.get(Calendar.HOUR_OF_DAY)) + ":" + two(now.get(Calendar.MINUTE))));
-        f.append(new StringItem(text(1003), duration(totalReadingTime())));
-        f.append(new StringItem(text(1004), openCount + " " + text(1005)));
+        f.append(item(1001, now.get(Calendar.YEAR) + "-" + two(now.get(Calendar.MONTH) + 1) + "-"
+                                + two(now.get(Calendar.DAY_OF_MONTH))));
+        f.append(item(1002, two(now.get(Calendar.HOUR_OF_DAY)) + ":" + two(now.get(Calendar.MINUTE))));
+        f.append(item(1003, duration(totalReadingTime())));
+        f.append(item(1004, openCount + " " + text(1005)));
     }
 
     // Book details and statistics. The size is that of the book's text
@@ -1375,13 +1704,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         int read = (int) ((long) (laidOut ? next : top) * 100 / textLength);
         long perSecond = paintedLetters * 1000 / Math.max(1, paintTime);
         Form f = form(800, false);
-        f.append(new StringItem(text(801), text(813)));
-        f.append(new StringItem(text(808), text(814)));
-        f.append(new StringItem(text(802), text(803) + " " + 2L * textLength + " " + text(804) + " " + read + text(805)
-                                              + " " + duration(totalReadingTime()) + text(806) + " " + openCount
-                                              + " " + text(807)));
-        f.append(new StringItem(text(815), text(809) + " " + maxPaint + " " + text(810) + maxLetters + text(811) + " "
-                                              + perSecond + " " + text(812)));
+        f.append(item(801, text(813)));
+        f.append(item(808, text(814)));
+        f.append(item(802, label(803) + 2L * textLength + " " + label(804) + read + text(805) + " "
+                               + duration(totalReadingTime()) + label(806) + openCount + " " + text(807)));
+        f.append(item(815, label(809) + maxPaint + " " + label(810) + maxLetters + label(811) + perSecond + " "
+                               + text(812)));
     }
 
     // --- Backlight (Nokia UI API only) ----------------------------------------
@@ -1455,7 +1783,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                 return;
             }
             turnTo(lineCount > 1 ? lineStart[1] : next);
-            canvas.repaint();
+            refresh();
         }
         setTimer(FIRED_AUTO, System.currentTimeMillis() + autoDelay * 1000L);
     }
@@ -1476,6 +1804,18 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private TextBox positionBox;
     private String query = "";
     private boolean matchCase;
+    private char[] pattern; // the query as the text is compared with it
+    // A long search runs in stretches, one event each, with its progress on
+    // a form whose Cancel stops it: searchAt is where it goes on, -1 when
+    // no search runs.
+    private static final int STRETCH = 16384;
+    private int searchFrom;
+    private int searchAt = -1;
+    private Form progressForm;
+    private Gauge progress;
+    // The word found last, marked on its page until the page moves.
+    private int markStart = -1;
+    private int markEnd = -1;
 
     private void showSearch() {
         searchForm = new Form(text(500));
@@ -1488,34 +1828,119 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         display.setCurrent(searchForm);
     }
 
-    private char fold(char c) {
-        return matchCase ? c : Character.toLowerCase(c);
+    // Small letters for a search that ignores case, from the reader's own
+    // table: CLDC 1.0's Character.toLowerCase knows Latin-1 only. Each range
+    // is three characters: the first and last capital, and what to add to
+    // reach the small letter, or PAIRS where capital and small letter
+    // alternate from the first. The final sigma counts as a sigma.
+    private static final char PAIRS = '\uffff';
+    private static final String CASES = "AZ\u0020\u00c0\u00d6\u0020\u00d8\u00de\u0020" // ASCII, Latin-1
+        + "\u0100\u012f\uffff\u0130\u0130\uff39\u0132\u0137\uffff\u0139\u0148\uffff\u014a\u0177\uffff"
+        + "\u0178\u0178\uff87\u0179\u017e\uffff" // Latin Extended-A
+        + "\u01cd\u01dc\uffff\u01de\u01ef\uffff\u01f8\u021f\uffff\u0222\u0233\uffff" // Latin Extended-B
+        + "\u0386\u0386\u0026\u0388\u038a\u0025\u038c\u038c\u0040\u038e\u038f\u003f" // Greek
+        + "\u0391\u03a1\u0020\u03a3\u03ab\u0020\u03c2\u03c2\u0001"
+        + "\u0400\u040f\u0050\u0410\u042f\u0020\u0460\u0481\uffff\u048a\u04bf\uffff" // Cyrillic
+        + "\u04c1\u04ce\uffff\u04d0\u052f\uffff"
+        + "\u1e00\u1e95\uffff\u1ea0\u1eff\uffff"; // Latin Extended Additional
+
+    static char lower(char c) {
+        if (c < 'A') return c;
+        int lo = 0;
+        int hi = CASES.length() / 3 - 1;
+        while (lo <= hi) {
+            int mid = (lo + hi) >>> 1;
+            int at = mid * 3;
+            if (c < CASES.charAt(at)) {
+                hi = mid - 1;
+            } else if (c > CASES.charAt(at + 1)) {
+                lo = mid + 1;
+            } else {
+                char add = CASES.charAt(at + 2);
+                if (add != PAIRS) return (char) (c + add);
+                return ((c - CASES.charAt(at)) & 1) == 0 ? (char) (c + 1) : c;
+            }
+        }
+        return c;
     }
 
-    // Finds the query from pos on and turns to it; link id characters inside
-    // the text are skipped, so a linked word is found too.
+    private char fold(char c) {
+        return matchCase ? c : lower(c);
+    }
+
+    // Looks for the query from pos on. A match within the first stretch
+    // shows at once; a longer search goes on stretch by stretch.
     private void search(int pos) {
-        showText();
-        if (query.length() == 0) return;
-        char first = fold(query.charAt(0));
-        for (int i = Math.max(0, pos); i < textLength; i++) {
-            if (fold(charAt(i)) != first) continue;
-            int j = i + 1;
-            int k = 1;
-            while (k < query.length() && j < textLength) {
-                char c = charAt(j++);
-                if (isLinkId(c)) continue;
-                if (fold(c) != fold(query.charAt(k))) break;
-                k++;
-            }
-            // A match in a link's text starts the page at the link.
-            int start = linkAt(i) != 0 ? i - 1 : i;
-            if (k == query.length() && start >= pos) {
-                goTo(start);
+        endSearch();
+        if (query.length() == 0) {
+            showText();
+            return;
+        }
+        pattern = new char[query.length()];
+        for (int k = 0; k < pattern.length; k++) pattern[k] = fold(query.charAt(k));
+        searchFrom = searchAt = Math.max(0, pos);
+        searchStep();
+    }
+
+    // One stretch of the search, on the event thread.
+    private void searchStep() {
+        if (searchAt < 0) return;
+        int end = Math.min(textLength, searchAt + STRETCH);
+        for (int i = searchAt; i < end; i++) {
+            int matchEnd = matchAt(i);
+            if (matchEnd >= 0) {
+                endSearch();
+                showMatch(i, matchEnd);
                 return;
             }
         }
-        message(text(500), text(507));
+        if (end >= textLength) {
+            endSearch();
+            message(text(500), text(507), true);
+            return;
+        }
+        searchAt = end;
+        if (progressForm == null) {
+            progressForm = new Form(text(500));
+            progress = new Gauge(label(505) + query, false, 100, 0);
+            progressForm.append(progress);
+            progressForm.addCommand(cancelCommand);
+            progressForm.setCommandListener(this);
+        }
+        progress.setValue((int) ((long) (searchAt - searchFrom) * 100 / Math.max(1, textLength - searchFrom)));
+        if (display.getCurrent() != progressForm) display.setCurrent(progressForm);
+        later(FIRED_SEARCH);
+    }
+
+    // No search runs; its progress form goes.
+    private void endSearch() {
+        searchAt = -1;
+        progressForm = null;
+        progress = null;
+    }
+
+    // Where the match of the query that starts at i ends, -1 for none. Link
+    // id characters inside the text are skipped, so a linked word is found too.
+    private int matchAt(int i) {
+        if (fold(charAt(i)) != pattern[0]) return -1;
+        int j = i + 1;
+        for (int k = 1; k < pattern.length;) {
+            if (j >= textLength) return -1;
+            char c = charAt(j++);
+            if (isLinkId(c)) continue;
+            if (fold(c) != pattern[k]) return -1;
+            k++;
+        }
+        return j;
+    }
+
+    // Shows the match from start to end marked: on the page on screen when
+    // it is there, else on a page that begins with the match's line.
+    private void showMatch(int start, int end) {
+        if (!laidOut || start < top || end > next) jump(lineStartAt(start));
+        markStart = start;
+        markEnd = end;
+        showText();
     }
 
     private void askPassword() {
@@ -1538,6 +1963,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             showText();
         } else {
             field.setString("");
+            message(text(1300), text(1303), true, passwordForm);
         }
     }
 
@@ -1551,6 +1977,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             showMenu();
         } else if (c == linkCommand) {
             followActiveLink();
+        } else if (c == backCommand) {
+            back();
+        } else if (d == progressForm) {
+            // Cancel: the search stops where it was, the page stays.
+            endSearch();
+            message(text(500), text(506), true);
         } else if (d == displayForm && c == okCommand) {
             applyDisplayForm();
             showText();
@@ -1565,12 +1997,14 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         } else if (c == deleteCommand) {
             deleteBookmark();
         } else if (d == menu) {
-            menuItem(((List) menu).getSelectedIndex());
+            int i = menu.getSelectedIndex();
+            if (menuBack && i == 11) back();
+            else menuItem(menuBack && i == 12 ? 11 : i);
         } else if (d == navigator) {
             int item = navigator.getSelectedIndex();
-            if (item == 0) goTo(contents());
-            else if (item == 1) goTo(0);
-            else if (item == 2) goTo(previousPage(textLength));
+            if (item == 0) jump(contents());
+            else if (item == 1) jump(0);
+            else if (item == 2) jump(previousPage(textLength));
             else if (item == 3) {
                 positionBox = new TextBox(text(305), "", 3, TextField.NUMERIC);
                 positionBox.addCommand(okCommand);
@@ -1589,7 +2023,8 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             int percent = number(positionBox.getString(), Integer.MIN_VALUE);
             if (percent != Integer.MIN_VALUE) { // no number: stay
                 percent = Math.max(0, Math.min(100, percent));
-                goTo(percent >= 100 ? previousPage(textLength) : (int) ((long) textLength * percent / 100));
+                // The page begins with the line that holds the place.
+                jump(percent >= 100 ? previousPage(textLength) : lineStartAt((int) ((long) textLength * percent / 100)));
             }
             showText();
         } else if (d == searchForm) {
@@ -1600,7 +2035,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             search(options[0] ? 0 : top);
         } else if (d == bookmarkList) {
             int i = bookmarkList.getSelectedIndex();
-            if (i >= 0) goTo(((Integer) bookmarks.elementAt(i)).intValue());
+            if (i >= 0) jump(((Integer) bookmarks.elementAt(i)).intValue());
             showText();
         }
     }

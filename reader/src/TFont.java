@@ -7,13 +7,32 @@ public class TFont {
     // Cell height in pixels.
     int height;
     private Font font;
+    private int face;
+    private int style;
+    private int size;
+    // The font of chapter headings, made on first need.
+    TFont heading;
 
     TFont() {}
 
     // A phone font of the given face, style and size (Font constants).
     TFont(int face, int style, int size) {
+        this.face = face;
+        this.style = style;
+        this.size = size;
         font = Font.getFont(face, style, size);
         height = font.getHeight();
+    }
+
+    // The font of chapter headings: bold and a size larger; underlined
+    // when the font is the large bold one already.
+    TFont heading() {
+        if (heading == null) {
+            int larger = size == Font.SIZE_SMALL ? Font.SIZE_MEDIUM : Font.SIZE_LARGE;
+            boolean same = larger == size && (style & Font.STYLE_BOLD) != 0;
+            heading = new TFont(face, Font.STYLE_BOLD | (same ? Font.STYLE_UNDERLINED : 0), larger);
+        }
+        return heading;
     }
 
     int charWidth(char c) {

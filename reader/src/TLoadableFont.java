@@ -12,6 +12,22 @@ public class TLoadableFont extends TFont {
     private int[] words;
     private char[] codes;   // sorted
     private int[] offsets;  // index in words of each code's width word
+    // A heading font draws each column twice, one pixel apart: bold.
+    private boolean bold;
+
+    // The bold font of chapter headings, on the glyphs of plain.
+    private TLoadableFont(TLoadableFont plain) {
+        words = plain.words;
+        codes = plain.codes;
+        offsets = plain.offsets;
+        height = plain.height;
+        bold = true;
+    }
+
+    TFont heading() {
+        if (heading == null) heading = new TLoadableFont(this);
+        return heading;
+    }
 
     TLoadableFont(int index) throws IOException {
         int[] all = new int[PIECE_WORDS];
@@ -92,7 +108,7 @@ public class TLoadableFont extends TFont {
 
     int charWidth(char c) {
         int at = find(c);
-        return at < 0 ? height / 2 : words[at];
+        return (at < 0 ? height / 2 : words[at]) + (bold ? 1 : 0);
     }
 
     boolean turns() {
@@ -118,7 +134,7 @@ public class TLoadableFont extends TFont {
                     bits >>>= 1;
                     row++;
                 }
-                reader.fill(g, x + col, y + run, 1, row - run);
+                reader.fill(g, x + col, y + run, bold ? 2 : 1, row - run);
             }
         }
     }

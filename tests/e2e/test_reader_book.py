@@ -70,9 +70,9 @@ class BuiltBooks(ProgramCase):
 
     def test_password_opens_the_book_only_with_its_code(self):
         jar = self.make(TEXT.encode("utf-8"), ["PasswordMode=2", "Password=4711"])
-        (opened,), out = self.shots(jar, ["key:fire", "type:1234", "cmd:Ok", "dump", "type:4711", "cmd:Ok",
+        (opened,), out = self.shots(jar, ["key:fire", "type:1234", "cmd:Ok", "dump", "idle", "type:4711", "cmd:Ok",
                                           "shot"])
-        self.assertIn("Password protection", out)
+        self.assertIn("Alert: Password protection\n  Wrong password", out)
         (plain,), _ = self.shots(Book(TEXT).jar(self.path("ref.jar")), ["key:fire", "shot"])
         self.assertEqual(opened.pixels, plain.pixels)
 
@@ -131,14 +131,23 @@ class BuiltBooks(ProgramCase):
                               text=True, timeout=120)
         self.assertEqual(proc.returncode, 0, proc.stdout)
         jar = self.path(os.path.join("midlets", "Example.jar"))
-        # The second entry of the contents, followed; then the same header
-        # found by searching past its line in the contents.
-        (first, followed, found), _ = self.shots(jar, [
+        # The second entry of the contents, followed; then the first page
+        # from the navigator and the same header found by searching past its
+        # line in the contents; then Back three times retraces the jumps.
+        (first, followed, found, back, back_again, contents), _ = self.shots(jar, [
             "key:fire", "shot", "key:right", "key:right", "key:fire", "idle", "shot",
-            "key:1", "select:1", "key:4", "type:2. The night", "cmd:Ok", "key:9", "idle", "shot"])
+            "key:1", "select:1", "key:4", "type:2. The night", "cmd:Ok", "key:9", "idle", "shot",
+            "key:clear", "idle", "shot", "key:clear", "idle", "shot", "key:clear", "idle", "shot"])
         self.assertGreater(first.count(0x0000FF), 100)  # the contents are links
         self.assertNotEqual(first.pixels, followed.pixels)
-        self.assertEqual(followed.pixels, found.pixels)
+        # The found header is marked: the same page but for its first line
+        # (a heading line, in the larger font).
+        line = 3 * first.width * 24
+        self.assertNotEqual(followed.pixels[:line], found.pixels[:line])
+        self.assertEqual(followed.pixels[line:], found.pixels[line:])
+        self.assertEqual(back.pixels, first.pixels)
+        self.assertEqual(back_again.pixels, followed.pixels)
+        self.assertEqual(contents.pixels, first.pixels)
 
 
 if __name__ == "__main__":

@@ -108,6 +108,17 @@ class ReaderClassFiles(unittest.TestCase):
                     bad = [hex(op) for op in opcodes(code[0]) if op in FLOAT_OPCODES]
                     self.assertEqual(bad, [], "%s.%s uses floating point" % (name, m["name"]))
 
+    def test_fits_the_phone_budget_and_keeps_its_own_case_table(self):
+        # Every midlet carries the classes: under 64 KB together.
+        total = sum(os.path.getsize(os.path.join(CLASS_DIR, n + ".class")) for n in READER_CLASSES)
+        self.assertLess(total, 64 * 1024)
+        # CLDC 1.0 maps case in Latin-1 only: the search folds letters with
+        # the reader's own table, never with Character's.
+        for name, c in self.classes.items():
+            for kind, owner, member, _ in c.references():
+                self.assertFalse(owner == "java/lang/Character" and member in ("toLowerCase", "toUpperCase"),
+                                 "%s uses Character.%s" % (name, member))
+
     def find_member(self, owner, kind, name, descriptor):
         """True when the stub class owner (or a supertype) declares the member."""
         seen = set()

@@ -24,6 +24,19 @@ class ReaderFeatures(ReaderCase):
         self.assertEqual(splash.count(BLACK, (0, 60, splash.width, 80)), 0)
         self.assertGreater(page.count(BLACK, (0, 60, page.width, 80)), 50)
 
+    def test_splash_texts_readable_over_a_cover(self):
+        # A cover as dark as the text: each splash text stands on a band of
+        # the page colour.
+        book = Book(FILLER, extra_files={"splash.png": png(176, 208, BLACK)}, texts={20: "Top line"})
+        (splash,), _ = self.run_book(book, ["shot"])
+        for rows in ((0, 24), (splash.height - 24, splash.height)):
+            box = (0, rows[0], splash.width, rows[1])
+            self.assertGreater(splash.count(WHITE, box), 300)
+            band = [y for y in range(*rows) if splash.at(splash.width // 2, y) == WHITE]
+            self.assertTrue(band)
+            # Letters inside the band: ink between its first and last white rows.
+            self.assertGreater(splash.count(BLACK, (30, band[0], splash.width - 30, band[-1])), 20)
+
     def test_colour_scheme_switch(self):
         book = Book(FILLER, schemes=[(WHITE, BLACK, BLUE), (BLACK, YELLOW, RED)])
         (first, second), out = self.run_book(book, ["key:fire", "shot", "key:5", "dump", "choose:5:1",
@@ -35,13 +48,18 @@ class ReaderFeatures(ReaderCase):
         self.assertEqual(second.count(WHITE), 0)
 
     def test_landscape_with_phone_fonts_on_midp2(self):
-        (portrait,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"], size="208x176", midp2=True)
         (landscape,), _ = self.run_book(Book(FILLER, portrait=False), ["key:fire", "shot"], size="176x208",
                                         midp2=True)
+        # The full-screen canvas keeps its soft-key labels at the bottom,
+        # below a line across the screen; the page turns in the rest.
+        area = next(y for y in range(landscape.height - 1, 0, -1)
+                    if landscape.count(BLACK, (0, y, landscape.width, y + 1)) == landscape.width)
+        self.assertGreater(area, landscape.height - 30)
+        (portrait,), _ = self.run_book(Book(FILLER), ["key:fire", "shot"], size="%dx176" % area)
         (midp1,), _ = self.run_book(Book(FILLER, portrait=False), ["key:fire", "shot"], size="176x208")
         p, l = portrait, landscape
         self.assertGreater(p.count(BLACK), 1000)
-        for y in range(l.height):
+        for y in range(area):
             for x in range(l.width):
                 self.assertEqual(l.at(x, y), p.at(y, l.width - 1 - x), (x, y))
         # A MIDP 1.0 phone cannot turn phone fonts: the page stays upright.

@@ -25,13 +25,16 @@ import javax.microedition.rms.RecordStore;
  */
 public final class Main {
     static final String USAGE = String.join("\n",
-        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] JAR [ACTION...]",
+        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] [--strict] JAR [ACTION...]",
         "Runs the midlet of JAR headless and performs the actions in order:",
-        "  key:NAME    press a key: up down left right fire soft1 soft2 dial 0..9 star pound,",
-        "              or a key code in decimal",
+        "  key:NAME    press a key: up down left right fire soft1 soft2 dial clear 0..9 star",
+        "              pound, or a key code in decimal; on a canvas with commands the soft",
+        "              keys fire the commands a phone puts there (soft2: Back, Cancel, Exit",
+        "              or Stop; soft1: another command)",
         "  shot:FILE   save the screen as PNG (PPM when FILE ends in .ppm)",
         "  wait:MS     let MS milliseconds pass (splash screens, timers)",
-        "  idle        wait until the screen stops changing (sliding pages)",
+        "  idle        wait until nothing more happens by itself: the screen stops",
+        "              changing, queued work is done, a timed alert has gone",
         "  cmd:LABEL   fire the command of that label on the current screen",
         "  select:N    select element N of the current list or choice group",
         "  highlight:N move the highlight of the current list to element N, as the",
@@ -45,7 +48,10 @@ public final class Main {
         "stores in DIR (default: a temporary folder removed at the end); --midp2",
         "offers the midlet the MIDP 2.0 parts the host has (full screen, turned",
         "images, platform requests), which a MIDP 1.0 phone lacks; --nokia offers",
-        "the Nokia UI API's full canvas (no commands, soft keys as key codes).",
+        "the Nokia UI API's full canvas (no commands, soft keys as key codes);",
+        "--strict behaves like the strictest phones: a canvas paints at once inside",
+        "repaint() and when shown, screenshots show what it painted last, and a",
+        "command change during a paint fails the run.",
         "Exit status: 0 done, 2 bad arguments, 3 the midlet failed, 4 an action",
         "could not be performed.");
 
@@ -97,6 +103,9 @@ public final class Main {
         } catch (ActionError e) {
             System.err.println("midp-host: " + e.getMessage());
             status = 4;
+        } catch (MidletFault e) {
+            System.err.println("midp-host: the midlet failed: " + e.getMessage());
+            status = 3;
         } catch (Throwable e) {
             System.err.println("midp-host: the midlet failed:");
             e.printStackTrace();
@@ -114,6 +123,11 @@ public final class Main {
         ActionError(String m) { super(m); }
     }
 
+    /** The midlet broke a rule of the phones (strict mode). */
+    static final class MidletFault extends Exception {
+        MidletFault(String m) { super(m); }
+    }
+
     private static int run(String[] args) throws Throwable {
         int i = 0;
         File rms = null;
@@ -125,6 +139,10 @@ public final class Main {
             }
             if (opt.equals("--nokia")) {
                 nokia = true;
+                continue;
+            }
+            if (opt.equals("--strict")) {
+                host.strict = true;
                 continue;
             }
             if (i >= args.length) throw new UsageError("missing value for " + opt);
@@ -198,8 +216,7 @@ public final class Main {
     /** Lets queued work run after an event, then paints the screen when the
      *  midlet asked for it, as a phone does between key presses. */
     private static void settle() {
-        host.runPending();
-        if (host.repaintRequested) host.render(new BufferedImage(host.width, host.height, BufferedImage.TYPE_INT_RGB));
+        host.settle();
     }
 
     private static void perform(String action) throws Exception {
@@ -221,15 +238,18 @@ public final class Main {
                 }
                 break;
             case "idle":
-                // Until the midlet has asked for no repaint for 150 ms (an
-                // animation is over), at most ten seconds.
-                long deadline = System.currentTimeMillis() + 10000;
+                // Until the midlet has queued no work and asked for no paint
+                // for 150 ms (an animation or a long search is over), at most
+                // thirty seconds.
+                long deadline = System.currentTimeMillis() + 30000;
                 long quiet = System.currentTimeMillis();
+                int seen = host.repaints;
                 while (System.currentTimeMillis() - quiet < 150 && System.currentTimeMillis() < deadline) {
                     Thread.sleep(10);
-                    host.runPending();
-                    if (host.repaintRequested) {
-                        settle();
+                    boolean busy = host.busy();
+                    settle();
+                    if (busy || host.repaints != seen) {
+                        seen = host.repaints;
                         quiet = System.currentTimeMillis();
                     }
                 }
@@ -262,6 +282,7 @@ public final class Main {
                 throw new UsageError("unknown action " + action);
         }
         settle();
+        if (host.violation != null) throw new MidletFault("strict mode: " + host.violation);
         if (MIDlet.destroyed) System.out.println("midlet: destroyed");
     }
 
@@ -275,6 +296,7 @@ public final class Main {
             case "soft1": return -6;
             case "soft2": return -7;
             case "dial": return -10;
+            case "clear": return -8;
             case "star": return '*';
             case "pound": return '#';
             default:
@@ -316,6 +338,23 @@ public final class Main {
                     g.drawString("Warm up 0123", 0, 0, Graphics.TOP | Graphics.LEFT);
                 }
         host.render(new BufferedImage(host.width, host.height, BufferedImage.TYPE_INT_RGB));
+        // Each kind of screen once, drawn and described: a form with every
+        // kind of item, a list and an alert.
+        javax.microedition.lcdui.Form form = new javax.microedition.lcdui.Form("Warm up");
+        form.append(new javax.microedition.lcdui.Gauge("Warm up", false, 100, 50));
+        form.append(new javax.microedition.lcdui.StringItem("Warm up", "0123"));
+        form.append(new javax.microedition.lcdui.TextField("Warm up", "0123", 8, 0));
+        form.append(new javax.microedition.lcdui.ChoiceGroup("Warm up", 2, new String[] {"a", "b"}, null));
+        javax.microedition.lcdui.Display display = Display.getDisplay(null);
+        javax.microedition.lcdui.Displayable[] screens = {form,
+            new javax.microedition.lcdui.List("Warm up", 3, new String[] {"a", "b"}, null),
+            new javax.microedition.lcdui.Alert("Warm up", "0123", null, null)};
+        for (javax.microedition.lcdui.Displayable screen : screens) {
+            display.setCurrent(screen);
+            host.render(new BufferedImage(host.width, host.height, BufferedImage.TYPE_INT_RGB));
+            host.describe();
+        }
+        display.setCurrent((javax.microedition.lcdui.Displayable) null);
         // The desktop's character tables load on first use.
         for (int c = 0; c < 0x10000; c += 3) {
             Character.toLowerCase((char) c);

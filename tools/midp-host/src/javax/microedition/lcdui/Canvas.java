@@ -78,7 +78,7 @@ public abstract class Canvas extends Displayable {
             case KEY_NUM9: return GAME_B;
             case KEY_STAR: return GAME_C;
             case KEY_POUND: return GAME_D;
-            case KEY_NUM0: case KEY_NUM1: case KEY_NUM3: case -6: case -7: return 0;
+            case KEY_NUM0: case KEY_NUM1: case KEY_NUM3: case -6: case -7: case -8: case -10: case -11: return 0;
             default: throw new IllegalArgumentException("key code " + keyCode);
         }
     }
@@ -96,11 +96,11 @@ public abstract class Canvas extends Displayable {
     protected void pointerDragged(int x, int y) {}
 
     public final void repaint(int x, int y, int width, int height) {
-        Display.host.repaintRequested = true;
+        Display.host.repaint(this);
     }
 
     public final void repaint() {
-        Display.host.repaintRequested = true;
+        Display.host.repaint(this);
     }
 
     public final void serviceRepaints() {
@@ -125,6 +125,24 @@ public abstract class Canvas extends Displayable {
         StringBuilder b = new StringBuilder("Canvas");
         for (Command c : commands) b.append("\n  [").append(c.getLabel()).append("]");
         return b.toString();
+    }
+
+    /** The command a phone puts on a soft key: the right one takes the most
+     *  important command that leaves or cancels (Back, Cancel, Exit, Stop),
+     *  the left one the most important other command; a side without such a
+     *  command takes the second command of the other kind. */
+    Command softCommand(boolean left) {
+        java.util.List<Command> leaving = new java.util.ArrayList<>(), other = new java.util.ArrayList<>();
+        for (Command c : commands) {
+            int t = c.getCommandType();
+            (t == Command.BACK || t == Command.CANCEL || t == Command.EXIT || t == Command.STOP ? leaving : other).add(c);
+        }
+        java.util.Comparator<Command> byPriority = java.util.Comparator.comparingInt(Command::getPriority);
+        leaving.sort(byPriority);
+        other.sort(byPriority);
+        java.util.List<Command> mine = left ? other : leaving, theirs = left ? leaving : other;
+        if (!mine.isEmpty()) return mine.get(0);
+        return theirs.size() > 1 ? theirs.get(1) : null;
     }
 
     void keyPressed0(int keyCode) {

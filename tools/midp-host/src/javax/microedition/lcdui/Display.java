@@ -11,22 +11,95 @@ public class Display {
         public int height = 208;
         public Displayable current;
         public volatile boolean repaintRequested;
+        /** Strict mode: behave like the strictest phones. A canvas paints at
+         *  once inside repaint() and when it is shown, a screenshot shows
+         *  what it painted last (not a fresh paint), and changing commands
+         *  while a paint is under way is refused. */
+        public boolean strict;
+        /** Counts repaint requests and paints (the idle action watches it). */
+        public volatile int repaints;
+        /** The first rule the midlet broke, reported after the action. */
+        public volatile String violation;
         final ArrayDeque<Runnable> serial = new ArrayDeque<>();
         long alertUntil;
         Displayable afterAlert;
+        private java.awt.image.BufferedImage screen; // strict: the canvas as last painted
+        boolean painting;
 
         synchronized void serviceRepaints(Canvas c) {
-            // Painting happens when the host renders a frame; nothing is queued.
+            // Painting happens when the host renders a frame, or at once in
+            // strict mode; nothing is queued.
         }
 
-        /** Runs the callSerially queue and ends an alert whose time is up. */
+        /** A canvas asks to be painted: at once in strict mode (unless a
+         *  paint is under way, or the canvas is not shown), later otherwise. */
+        void repaint(Canvas c) {
+            repaints++;
+            if (!strict) {
+                repaintRequested = true;
+                return;
+            }
+            synchronized (this) {
+                if (current != c) return;
+                if (painting) repaintRequested = true;
+                else paintNow(c);
+            }
+        }
+
+        /** Strict mode: paints the canvas into the screen at once. */
+        private void paintNow(Canvas c) {
+            if (screen == null || screen.getWidth() != width || screen.getHeight() != height)
+                screen = new java.awt.image.BufferedImage(width, height, java.awt.image.BufferedImage.TYPE_INT_RGB);
+            java.awt.Graphics2D g = screen.createGraphics();
+            g.setColor(java.awt.Color.WHITE);
+            g.fillRect(0, 0, width, height);
+            repaintRequested = false;
+            repaints++;
+            painting = true;
+            try {
+                c.render(g, width, height);
+            } finally {
+                painting = false;
+                g.dispose();
+            }
+        }
+
+        /** Records a broken rule; strict mode also refuses the call. */
+        void breach(String rule) {
+            if (violation == null) violation = rule;
+            throw new IllegalStateException(rule);
+        }
+
+        /** A command change: refused in strict mode while a paint is under way. */
+        void commandsChanged(Displayable d) {
+            if (strict && painting) breach("command change during paint on " + d.getClass().getSimpleName());
+        }
+
+        /** Whether something will happen by itself: work queued for the
+         *  event thread, or an alert that ends after its time. */
+        public synchronized boolean busy() {
+            return !serial.isEmpty() || (afterAlert != null && alertUntil >= 0);
+        }
+
+        /** Runs the callSerially calls queued so far (calls they queue wait
+         *  for the next round, as events do on a phone) and ends an alert
+         *  whose time is up. */
         public synchronized void runPending() {
-            while (!serial.isEmpty()) serial.poll().run();
+            for (int n = serial.size(); n > 0 && !serial.isEmpty(); n--) serial.poll().run();
             if (afterAlert != null && alertUntil >= 0 && System.currentTimeMillis() >= alertUntil) {
                 Displayable next = afterAlert;
                 afterAlert = null;
                 show(next);
             }
+        }
+
+        /** Settles the screen after an event: a requested paint is done. */
+        public synchronized void settle() {
+            runPending();
+            if (!repaintRequested) return;
+            if (strict && current instanceof Canvas) paintNow((Canvas) current);
+            else if (!strict) render(new java.awt.image.BufferedImage(width, height, java.awt.image.BufferedImage.TYPE_INT_RGB));
+            else repaintRequested = false;
         }
 
         /** Dismisses a shown alert (the user pressed a key on it). */
@@ -50,12 +123,21 @@ public class Display {
                 if (d instanceof Canvas) ((Canvas) d).showNotify();
             }
             repaintRequested = true;
+            if (strict && d instanceof Canvas && !painting) paintNow((Canvas) d);
         }
 
-        /** Presses a key on the current screen. */
+        /** Presses a key on the current screen. On a canvas with commands the
+         *  soft keys are the phone's: they fire the command placed on them. */
         public synchronized void key(int keyCode) {
             if (dismissAlert()) return;
-            if (current instanceof Canvas) ((Canvas) current).keyPressed0(keyCode);
+            if (!(current instanceof Canvas)) return;
+            Canvas c = (Canvas) current;
+            if ((keyCode == SOFT_LEFT || keyCode == SOFT_RIGHT) && !c.commands.isEmpty()) {
+                Command command = c.softCommand(keyCode == SOFT_LEFT);
+                if (command != null && c.listener != null) c.listener.commandAction(command, c);
+                return;
+            }
+            c.keyPressed0(keyCode);
         }
 
         /** Fires the command with the given label on the current screen. */
@@ -132,16 +214,30 @@ public class Display {
             return current == null ? "none" : current.describe();
         }
 
-        /** Draws the current screen into the frame. */
+        /** Draws the current screen into the frame; in strict mode a canvas
+         *  shows what it painted last. */
         public synchronized void render(java.awt.image.BufferedImage frame) {
             java.awt.Graphics2D g = frame.createGraphics();
             g.setColor(java.awt.Color.WHITE);
             g.fillRect(0, 0, width, height);
-            if (current != null) current.render(g, width, height);
+            if (strict && current instanceof Canvas) {
+                if (screen == null) paintNow((Canvas) current);
+                g.drawImage(screen, 0, 0, null);
+            } else if (current != null) {
+                painting = current instanceof Canvas;
+                try {
+                    current.render(g, width, height);
+                } finally {
+                    painting = false;
+                }
+            }
             g.dispose();
             repaintRequested = false;
         }
     }
+
+    static final int SOFT_LEFT = -6;
+    static final int SOFT_RIGHT = -7;
 
     public static final Host host = new Host();
     private static Display display;
@@ -177,6 +273,7 @@ public class Display {
     }
 
     public void setCurrent(Alert alert, Displayable next) {
+        if (next instanceof Alert) throw new IllegalArgumentException("an alert cannot follow an alert");
         synchronized (host) {
             host.show(alert);
             host.afterAlert = next;

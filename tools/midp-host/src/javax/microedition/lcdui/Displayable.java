@@ -15,14 +15,17 @@ public abstract class Displayable {
     }
 
     public void addCommand(Command cmd) {
+        Display.host.commandsChanged(this);
         if (!commands.contains(cmd)) commands.addElement(cmd);
     }
 
     public void removeCommand(Command cmd) {
+        Display.host.commandsChanged(this);
         commands.removeElement(cmd);
     }
 
     public void setCommandListener(CommandListener l) {
+        Display.host.commandsChanged(this);
         listener = l;
     }
 
