@@ -7,8 +7,10 @@
 #include "text/bText.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace paginor {
 
@@ -65,6 +67,15 @@ private:
     // says; returns its archive name (N.png or N.jpg).
     std::u16string StoreBookPicture(const std::u16string& source, const std::u16string& rule,
                                     int number);
+    // Converts with ImageMagick, or writes the result of the same conversion
+    // made earlier for this book.
+    void ConvertOnce(const std::u16string& source, const std::vector<std::string>& options,
+                     const std::u16string& target, bool png);
+
+    // The book's converted pictures, by source file and options: a picture
+    // shown many times, in one part or in several, is converted once.
+    std::map<std::string, std::string> Conversions;
+    size_t ConversionBytes = 0;
 };
 
 } // namespace paginor

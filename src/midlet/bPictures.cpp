@@ -4,12 +4,14 @@
 #include "midlet/bMidlet.h"
 
 #include "core/bVar.h"
+#include "midlet/bOutputFile.h"
 #include "platform/PictureConverter.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace paginor {
@@ -25,6 +27,8 @@ constexpr int kModeJpeg = 4;
 constexpr char16_t kPictureKind = u'I';     // an inline picture
 constexpr char16_t kPictureLinkKind = u'i'; // a link that shows a picture
 constexpr std::u16string_view kNoResize = u"noresize";
+// Converted pictures kept for reuse within one book, at most.
+constexpr size_t kMaxConversionBytes = 64u << 20;
 
 // The argument of a picture tag: an optional rule in square brackets, then
 // the file name.
@@ -134,6 +138,23 @@ TPictureFormat PictureFormatOf(const std::u16string& source, const std::u16strin
     }
 }
 
+// What tells one conversion from another: the source file as it is now (its
+// path, size and time of change), the options and the target format; empty
+// when the source cannot be found.
+std::string ConversionKey(const std::u16string& source, const std::vector<std::string>& options,
+                          bool png) {
+    std::error_code error;
+    const auto path = std::filesystem::canonical(ToPath(source), error);
+    struct stat info {};
+    if (error || ::stat(path.c_str(), &info) != 0) return {};
+    std::string key = path.string() + '\0' + std::to_string(info.st_size) + '\0' +
+                      std::to_string(info.st_mtim.tv_sec) + '.' +
+                      std::to_string(info.st_mtim.tv_nsec) + '\0' + (png ? "png" : "jpeg");
+    for (const std::string& option : options)
+        key += '\0' + option;
+    return key;
+}
+
 void ConvertWithMagick(const std::u16string& source, const std::vector<std::string>& options,
                        const std::u16string& target, TPictureFormat targetFormat) {
     try {
@@ -183,17 +204,29 @@ void TBookMidlet::ConvertBookPictures() {
         if (const auto key = FileKey(source); !key.empty()) stored.emplace(key, name);
     };
 
-    // Inline pictures first, one number each in Links order: every tag may
-    // carry its own rule, so two tags naming one file still get a file each.
+    // Inline pictures first, numbered in Links order. A tag that shows a file
+    // already stored with the same rule shows that stored picture: a picture
+    // used many times is stored once. Two rules give two pictures (mode 1
+    // copies whatever the rule says).
+    std::map<std::pair<std::filesystem::path, std::u16string>, std::u16string> shown;
     int number = 1;
     for (auto& link : BookText->Links) {
         if (link.Kind != kPictureKind) continue;
         const TPictureReference reference = SplitReference(link.Target.substr(1));
         Log(7, ".. Analyzing link to picture " + ToUtf8(link.Target));
         const std::u16string source = FindPictureFile(*Config, reference.FileName);
+        const auto key = std::make_pair(FileKey(source), mode == kModeCopy ? u"" : reference.Rule);
+        if (const auto found = key.first.empty() ? shown.end() : shown.find(key);
+            found != shown.end()) {
+            link.Target = kPictureKind + found->second;
+            Log(7, "+ Picture file " + ToUtf8(source) + " is stored already as " +
+                       ToUtf8(found->second));
+            continue;
+        }
         const std::u16string name = StoreBookPicture(source, reference.Rule, number++);
         link.Target = kPictureKind + name;
         remember(source, name);
+        if (!key.first.empty()) shown.emplace(key, name);
     }
 
     // Then picture links, whose target is a file name: they lead to the
@@ -254,18 +287,38 @@ int64_t TBookMidlet::ConvertPicture(const std::u16string& source, const std::u16
         const std::vector<std::string> options = SplitRule(chosen);
         Log(7, start + " using ImageMagic, rule  " + std::to_string(options.size()) + " [" +
                    ToUtf8(chosen) + "]");
-        ConvertWithMagick(source, options, target, targetFormat);
+        ConvertOnce(source, options, target, pngTarget);
     } else if (Config->ImageMode == kModeCopy || PictureFormatOf(source, target) == targetFormat) {
         Log(7, start + " without resize and convert (as is), rule [" + ToUtf8(chosen) + "]");
         CopyPicture(*this, source, target);
     } else {
         Log(7, start + " without resize (format conversion), rule [" + ToUtf8(chosen) + "]");
-        ConvertWithMagick(source, {}, target, targetFormat);
+        ConvertOnce(source, {}, target, pngTarget);
     }
 
     const int64_t size = GetFileSize(target);
     Log(7, "+ Picture file saved " + ToUtf8(target) + " (" + std::to_string(size) + " bytes)");
     return size;
+}
+
+void TBookMidlet::ConvertOnce(const std::u16string& source, const std::vector<std::string>& options,
+                              const std::u16string& target, bool png) {
+    const std::string key = ConversionKey(source, options, png);
+    if (const auto found = key.empty() ? Conversions.end() : Conversions.find(key);
+        found != Conversions.end()) {
+        TOutputFile file(ToPath(target));
+        file.Write(found->second);
+        file.Close();
+        Log(7, "+ Picture converted earlier for this book: " + ToUtf8(source));
+        return;
+    }
+    ConvertWithMagick(source, options, target, png ? TPictureFormat::Png : TPictureFormat::Jpeg);
+    const int64_t size = GetFileSize(target);
+    if (key.empty() || size < 0 ||
+        ConversionBytes + static_cast<size_t>(size) > kMaxConversionBytes)
+        return;
+    Conversions.emplace(key, ReadWholeFile(ToPath(target)));
+    ConversionBytes += static_cast<size_t>(size);
 }
 
 } // namespace paginor

@@ -253,17 +253,78 @@ TEST_F(PicturesTest, LargeJpegsDecodedAtReducedScaleStillFillTheBox) {
 TEST_F(PicturesTest, NumbersFollowTheLinksAndModeTwoCandidatesShareTheirNumber) {
     DrawPicture(Pics / "photo.png", "png:", 300, 200, TLook::Photo);
     DrawPicture(Pics / "drawing.png", "png:", 300, 200, TLook::Drawing);
+    DrawPicture(Pics / "other.png", "png:", 300, 200, TLook::Photo);
     Config.ImageMode = 2;
-    Links({Pic("photo.png"), Pic("drawing.png"), Pic("photo.png")});
+    Links({Pic("photo.png"), Pic("drawing.png"), Pic("photo.png"), Pic("other.png")});
     Midlet.BookText = &Text;
     Midlet.ConvertBookPictures();
     EXPECT_EQ(Text.Links[1].Target, u"I1.jpg");
     EXPECT_EQ(Text.Links[3].Target, u"I2.png");
-    EXPECT_EQ(Text.Links[5].Target, u"I3.jpg");
+    EXPECT_EQ(Text.Links[5].Target, u"I1.jpg"); // the same picture again
+    EXPECT_EQ(Text.Links[7].Target, u"I3.jpg");
     // The loser of each pair is gone, and the winner really is the smaller.
     EXPECT_EQ(OutFiles(), (std::vector<std::string>{"1.jpg", "2.png", "3.jpg"}));
     for (const auto& link : Text.Links)
         EXPECT_NE(link.Kind == 'h', link.Target[0] == u'I');
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// How many times a log shows ImageMagick at work (not a conversion reused).
+size_t Conversions(const std::string& log) {
+    return Occurrences(log, "using ImageMagic") - Occurrences(log, "converted earlier");
+}
+
+TEST_F(PicturesTest, APictureShownManyTimesIsConvertedAndStoredOnce) {
+    DrawPicture(Pics / "photo.jpg", "jpeg:", 640, 480, TLook::Photo);
+    fs::create_symlink(Pics / "photo.jpg", Pics / "alias.jpg");
+    struct {
+        int Mode;
+        std::u16string Extension;
+        size_t Conversions; // ImageMagick runs for the whole book
+    } const cases[] = {{1, u".jpg", 0}, {2, u".jpg", 4}, {3, u".png", 2}, {4, u".jpg", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Mode);
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            fs::remove(entry);
+        TBookMidlet midlet(Config); // one per book, as the driver makes it
+        Config.ImageMode = c.Mode;
+        SetLogThreshold(7);
+        ::testing::internal::CaptureStdout();
+        // Twenty references to one file (however it is spelled), one with a
+        // rule of its own, then a second part of the book showing it again.
+        std::vector<std::u16string> references(19, Pic("photo.jpg"));
+        references.push_back(Pic("alias.jpg"));
+        references.insert(references.begin() + 5, u"[-resize 40x40] " + Pic("photo.jpg"));
+        Links(references);
+        midlet.BookText = &Text;
+        midlet.ConvertBookPictures();
+        std::vector<std::u16string> targets;
+        for (const auto& link : Text.Links)
+            if (link.Kind == 'I') targets.push_back(link.Target);
+        std::vector<std::u16string> expected(21, u"I1" + c.Extension);
+        expected[5] = c.Mode == 1 ? expected[0] : u"I2" + c.Extension;
+        EXPECT_EQ(targets, expected);
+        const std::vector<std::string> first = OutFiles();
+        EXPECT_EQ(first.size(), c.Mode == 1 ? 1u : 2u);
+
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            fs::remove(entry);
+        Links({Pic("photo.jpg"), Pic("photo.jpg")});
+        midlet.ConvertBookPictures();
+        EXPECT_EQ(Text.Links[1].Target, u"I1" + c.Extension);
+        EXPECT_EQ(Text.Links[3].Target, u"I1" + c.Extension);
+        EXPECT_EQ(OutFiles(), std::vector<std::string>{ToUtf8(u"1" + c.Extension)});
+        const std::string log = ::testing::internal::GetCapturedStdout();
+        SetLogThreshold(0);
+        EXPECT_EQ(Conversions(log), c.Conversions) << log;
+        EXPECT_EQ(ReadBack(Out(first[0])).Width, c.Mode == 1 ? 640u : 160u);
+    }
 }
 
 TEST_F(PicturesTest, ModeTwoKeepsTheSmallerOfTheTwoConversions) {
@@ -487,9 +548,10 @@ TEST_F(PicturesTest, LowerCasedTagNamesFindTheFileWhateverItsCase) {
     Text.Links.push_back({u"Ibook art/cover.png", 0, 0, 0, 3, 'I'}); // relative to SourceDir
     Midlet.BookText = &Text;
     Midlet.ConvertBookPictures();
+    // Both spellings find the one file, which is stored once.
     EXPECT_EQ(Text.Links[1].Target, u"I1.png");
-    EXPECT_EQ(Text.Links[2].Target, u"I2.png");
-    EXPECT_EQ(FileBytes(Out("2.png")), FileBytes(Pics / "Book Art" / "Cover.PNG"));
+    EXPECT_EQ(Text.Links[2].Target, u"I1.png");
+    EXPECT_EQ(FileBytes(Out("1.png")), FileBytes(Pics / "Book Art" / "Cover.PNG"));
 }
 
 TEST_F(PicturesTest, PercentSignsInFolderNamesAreNotSceneNumbers) {
