@@ -413,7 +413,7 @@ void TBookMaker::MakeBook() {
             ClearDirectory(Config.Temp1Dir);
             ClearDirectory(Config.MetaInfDir);
             midlet.MakeMidlet(ToUtf8(name), text);
-            Log(6, "+ Created midlet [" + ToUtf8(name) + "] OK");
+            Log(6, "+ Created midlet [" + midlet.Name + "] OK"); // the name it got
         };
         if (book.IsMultipart()) {
             TBookTexts parts = book.SplitIntoParts();

@@ -22,14 +22,31 @@ std::u16string InFolder(const std::u16string& folder, std::u16string_view name) 
     return folder + u"/" + std::u16string(name);
 }
 
-// A midlet name becomes the JAR and JAD file names: it must be one plain file
-// name, so that nothing is written outside the output folder.
-void CheckMidletName(const std::string& name) {
-    const bool plain = !name.empty() && name != "." && name != ".." &&
-                       std::none_of(name.begin(), name.end(), [](char c) {
-                           return c == '/' || static_cast<unsigned char>(c) < 32;
-                       });
-    if (!plain) throw TBookError("Wrong midlet name [" + name + "]");
+// The name a midlet is written under. It names the JAR and JAD files and
+// stands in the descriptors, where "MIDlet-1: name, icon, class" is split at
+// commas: a comma in the name is dropped (with the blanks around it made one
+// blank: "Tom, Jerry" becomes "Tom Jerry"), and leading dots, which would
+// hide the files, are dropped. A name that is then empty, or that holds "/"
+// or a control character (which would leave the output folder or break a
+// line), is refused.
+std::string SafeMidletName(const std::string& name) {
+    std::string safe;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] != ',') {
+            if (name[i] != '.' || !safe.empty()) safe += name[i];
+            continue;
+        }
+        while (!safe.empty() && safe.back() == ' ')
+            safe.pop_back();
+        while (i + 1 < name.size() && name[i + 1] == ' ')
+            ++i;
+        if (!safe.empty() && i + 1 < name.size() && name[i + 1] != ',') safe += ' ';
+    }
+    const bool plain = std::none_of(safe.begin(), safe.end(), [](char c) {
+        return c == '/' || static_cast<unsigned char>(c) < 32 || c == 127;
+    });
+    if (safe.empty() || !plain) throw TBookError("Wrong midlet name [" + name + "]");
+    return safe;
 }
 
 const TStoredResource& DefaultPicture(std::string_view name) {
@@ -74,7 +91,9 @@ void TBookMidlet::MakeMidlet(const std::string& name, TBookText& bookText) {
     TextLength = 0;
     Log(6, ".. Creating java program (MIDlet) " + Name);
     try {
-        CheckMidletName(Name);
+        Name = SafeMidletName(name);
+        if (Name != name)
+            Log(6, "+ The midlet is named [" + Name + "] (commas and leading dots dropped)");
         ClearFolder(Config->Temp1Dir);
         ClearFolder(Config->MetaInfDir);
         WriteManifest();

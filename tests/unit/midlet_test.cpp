@@ -134,6 +134,9 @@ TEST(MidletAssembly, MissingPictureAndBadNamesFailTheMidlet) {
         {"Novel", u"/nowhere/icon.png", "- ! Can' save MIDlet icon file (0) /nowhere/icon.png -> "},
         {"../escape", u"", "- Wrong midlet name [../escape]"},
         {"", u"", "- Wrong midlet name []"},
+        {"...", u"", "- Wrong midlet name [...]"},
+        {".,", u"", "- Wrong midlet name [.,]"},
+        {"Tab\there", u"", "- Wrong midlet name [Tab\there]"},
     };
     for (const auto& c : cases) {
         TMidletFolders f;
@@ -149,6 +152,31 @@ TEST(MidletAssembly, MissingPictureAndBadNamesFailTheMidlet) {
         EXPECT_EQ(lines.back().substr(0, c.Inner.size()), c.Inner);
         EXPECT_TRUE(fs::is_empty(f.Temp.Path / "out")) << c.Name;
         EXPECT_FALSE(fs::exists(f.Temp.Path / "escape.jar"));
+    }
+}
+
+TEST(MidletAssembly, NamesThatWouldBreakTheDescriptorsAreMadeSafe) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Tom, Jerry", "Tom Jerry"},   {"Tom ,Jerry,", "Tom Jerry"}, {"a,,b", "a b"},
+        {".hidden", "hidden"},         {"...Book", "Book"},          {"Vol. 2.", "Vol. 2."},
+        {"Lev Tolstoy", "Lev Tolstoy"}};
+    for (const auto& [name, safe] : cases) {
+        SCOPED_TRACE(name);
+        TMidletFolders f;
+        TBookMidlet midlet(f.Config);
+        TBookText text(f.Config);
+        text.Text = u"text";
+        midlet.MakeMidlet(name, text);
+        EXPECT_EQ(midlet.Name, safe);
+        std::vector<std::string> files;
+        for (const auto& entry : fs::directory_iterator(f.Temp.Path / "out"))
+            files.push_back(entry.path().filename().string());
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, (std::vector<std::string>{safe + ".jad", safe + ".jar"}));
+        const std::string jad = ReadBytes(f.Temp.Path / "out" / (safe + ".jad"));
+        EXPECT_NE(jad.find("\r\nMIDlet-1: " + safe + ", /logo.png, TBookMIDlet\r\n"),
+                  std::string::npos);
+        EXPECT_NE(jad.find("\r\nMIDlet-Jar-URL: " + safe + ".jar\r\n"), std::string::npos);
     }
 }
 
