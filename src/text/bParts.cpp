@@ -5,6 +5,7 @@
 #include "core/bVar.h"
 
 #include <algorithm>
+#include <map>
 
 namespace paginor {
 
@@ -14,6 +15,7 @@ constexpr char16_t kBlank = u' ';
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 constexpr int kPartLinkBreaks = 5; // LF characters before the part link text
+constexpr int kPartNoticeGap = 24; // LF characters before each further notice
 
 // One formatting pass. keep(i) returns the character to write for index i,
 // or 0xFFFFFFFF to drop it. Every position in `positions` (sorted ascending)
@@ -102,6 +104,50 @@ bool TBookText::IsMultipart() const {
     return trial > 0 && trial <= length;
 }
 
+std::u16string TBookText::PartNotice(int64_t part) const {
+    const std::u16string number = IntToStr(part);
+    return u"This place is in part " + number + u" of the book: " + Config->BookName + number +
+           u".";
+}
+
+// The end of a part with jumps out of it: after the tail, a notice that the
+// place is elsewhere, and a row of ">" that leads back to the part's table of
+// contents (a record at position 0). The configured TextPartLink is one
+// notice for every jump; without it each part the jumps lead to gets a
+// notice of its own that names it, the next ones far enough below that a
+// page shows one.
+void TBookText::AddPartLink(TBookText& part,
+                            const std::vector<std::pair<size_t, int64_t>>& outside) const {
+    CheckLinkIdRoom(static_cast<int64_t>(LastLinkId) - FirstLinkId + 2);
+    ++part.LastLinkId;
+    TLinkItem& back = part.Links.emplace_back();
+    back.Kind = 'l';
+    back.Id = part.LastLinkId;
+    const char16_t mark = static_cast<char16_t>(part.LastLinkId);
+    std::u16string backLink = u"  ";
+    for (int k = 0; k < 4; ++k) {
+        backLink += mark;
+        backLink += u'>';
+    }
+    backLink += mark;
+    backLink += u"      ";
+
+    std::map<int64_t, int32_t> places; // notice of each part the jumps lead to
+    for (const auto& [record, target] : outside)
+        places[Config->TextPartLink.empty() ? target : 0] = 0;
+    bool first = true;
+    for (auto& [target, place] : places) {
+        part.Tail += std::u16string(first ? kPartLinkBreaks : kPartNoticeGap, kLf);
+        place = static_cast<int32_t>(part.Text.size() + part.Tail.size());
+        part.Tail += (target == 0 ? Config->TextPartLink : PartNotice(target)) + backLink;
+        first = false;
+    }
+    for (const auto& [record, target] : outside) {
+        TLinkItem& copy = part.Links[record];
+        copy.Position = copy.FinalPosition = places[Config->TextPartLink.empty() ? target : 0];
+    }
+}
+
 std::vector<TBookText> TBookText::SplitIntoParts() const {
     const int64_t size = Config->TextPartSize, count = Config->TextPartCount;
     const int64_t length = static_cast<int64_t>(Text.size());
@@ -149,6 +195,9 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
         return index >= 1 && index <= length && Text[index - 1] >= FirstLinkId &&
                Text[index - 1] <= LastLinkId;
     };
+    // Where every part begins and how long it is, first: a jump that leads
+    // out of a part names the part it leads to.
+    std::vector<int64_t> starts, sizes;
     int64_t start = 1;
     for (int64_t i = 1; i <= partCount; ++i) {
         int64_t z = 0;
@@ -181,7 +230,19 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
                 z = std::min(end - start + 1, length - start + 1);
             }
         }
+        starts.push_back(start);
+        sizes.push_back(z);
+        start += z;
+    }
+    // The number of the part that holds a 0-based position of the text.
+    auto partOf = [&](int32_t position) {
+        const auto after = std::upper_bound(starts.begin(), starts.end(), int64_t{position} + 1);
+        return std::max<int64_t>(after - starts.begin(), 1);
+    };
 
+    for (int64_t i = 1; i <= partCount; ++i) {
+        start = starts[i - 1];
+        const int64_t z = sizes[i - 1];
         TBookText& part = newPart();
         const bool last = i == partCount;
         part.Start = static_cast<int32_t>(start);
@@ -194,14 +255,13 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
         part.TocPosition = i == 1 ? std::min(TocPosition, part.Length) : 0;
 
         const int64_t first = start - 1, lastInside = start - 1 + z;
-        const auto partLinkPlace =
-            static_cast<int32_t>(part.Text.size() + part.Tail.size() + kPartLinkBreaks);
         // Every part carries a record for every link id, so that the ids keep
         // their meaning, but only the records inside the part keep their
         // targets: outside it a jump leads to the part link and anything else
         // to the part's start, and neither reads its target (cfg.dat writes a
         // jump as its position). Copying every target into every part would
         // cost the number of parts times the size of all targets.
+        std::vector<std::pair<size_t, int64_t>> outside; // record, the part it leads to
         part.Links.reserve(Links.size() + 1);
         for (const auto& link : Links) {
             TLinkItem& copy = part.Links.emplace_back();
@@ -214,31 +274,15 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
                 copy.Target = link.Target;
                 copy.Position = jump ? static_cast<int32_t>(link.Position - first) : link.Position;
             } else if (jump) {
-                copy.Position = partLinkPlace;
+                outside.emplace_back(part.Links.size() - 1, partOf(link.Position));
                 part.HasOutsideJumps = true;
             } // else: a jump to position 0
             copy.FinalPosition = copy.Position;
         }
-
-        if (part.HasOutsideJumps) {
-            CheckLinkIdRoom(static_cast<int64_t>(LastLinkId) - FirstLinkId + 2);
-            ++part.LastLinkId;
-            TLinkItem& back = part.Links.emplace_back();
-            back.Kind = 'l';
-            back.Id = part.LastLinkId;
-            const char16_t mark = static_cast<char16_t>(part.LastLinkId);
-            part.Tail += std::u16string(kPartLinkBreaks, kLf) + Config->TextPartLink + u"  ";
-            for (int k = 0; k < 4; ++k) {
-                part.Tail += mark;
-                part.Tail += u'>';
-            }
-            part.Tail += mark;
-            part.Tail += u"      ";
-        }
+        if (part.HasOutsideJumps) AddPartLink(part, outside);
 
         Log(7, "Part " + std::to_string(i) + ", start " + std::to_string(start) + ", size " +
                    std::to_string(z));
-        start += z;
     }
     return parts;
 }

@@ -41,7 +41,8 @@ TBookText::TBookText(const TBookConfig& config)
     : Config(&config), Head(config.TextHead), Tail(config.TextTail) {}
 
 // The link ids are chosen free of every text that goes into the book files:
-// the source, and the head, tail and part texts the configuration adds. A
+// the source, and the head, tail and part texts the configuration adds (or
+// the built-in part notice). A
 // code that one of them uses would otherwise be read as a link marker there.
 void TBookText::FindFirstLinkId() {
     std::vector<bool> used(kCodeCount + 1, false);
@@ -50,6 +51,12 @@ void TBookText::FindFirstLinkId() {
           std::u16string_view(Config->TextTail), std::u16string_view(Config->TextPartHead),
           std::u16string_view(Config->TextPartTail), std::u16string_view(Config->TextPartLink)})
         for (char16_t c : text)
+            used[c] = true;
+    // Without a TextPartLink a divided book says in its own words where a
+    // place is (every digit stands in the sample part number).
+    const bool divided = Config->TextPartSize != 0 || Config->TextPartCount > 0;
+    if (divided && Config->TextPartLink.empty())
+        for (char16_t c : PartNotice(1234567890))
             used[c] = true;
     used[kCodeCount] = true; // ends the last run
     int32_t bestStart = 0, bestLength = 0, runStart = 0;

@@ -56,6 +56,9 @@ public:
     bool IsMultipart() const;
     // The parts of the book, in reading order.
     std::vector<TBookText> SplitIntoParts() const;
+    // The notice that a jump's place is in another part, naming the part and
+    // its midlet; used where TextPartLink is empty.
+    std::u16string PartNotice(int64_t part) const;
 
 private:
     // Length of the run of codes, from FirstLinkId, that the source never
@@ -68,6 +71,9 @@ private:
     void ProcessTags();
     // Raises the one-line error when `needed` link ids do not fit the room.
     void CheckLinkIdRoom(int64_t needed) const;
+    // Ends a part with jumps out of it with the part link; `outside` names
+    // each such record of the part and the part it leads to.
+    void AddPartLink(TBookText& part, const std::vector<std::pair<size_t, int64_t>>& outside) const;
 };
 
 using TBookTexts = std::vector<TBookText>;

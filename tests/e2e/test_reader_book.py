@@ -4,6 +4,7 @@ configuration's password, colours, loadable font and layout reach the screen,
 and the bundled example's contents lead to its chapters."""
 import os
 import shutil
+import struct
 import subprocess
 import unittest
 import zipfile
@@ -121,6 +122,40 @@ class BuiltBooks(ProgramCase):
         (page,), _ = self.shots(jar, ["key:fire", "shot"])
         (expected,), _ = self.shots(Book(TEXT, portrait=True, word_wrap=True, text_margin=3).jar(self.path("ref.jar")),
                                     ["key:fire", "shot"])
+        self.assertEqual(page.pixels, expected.pixels)
+
+    def test_divided_book_says_which_part_holds_a_place(self):
+        filler = "\r\n".join("Line %d of a chapter that goes on for a while." % i for i in range(60))
+        source = ("<#tableofcontent><#header 1>One<#/header>\r\n" + filler + "\r\n" + filler + "\r\n"
+                  "<#header 1>Two<#/header>\r\n" + filler)
+        jar = self.make(source.encode("utf-8"), ["TextPartCount=2", "TextPartLink="])
+        first_part = jar.replace(".jar", "1.jar")
+        name = os.path.basename(jar)[:-4]
+        notice = "This place is in part 2 of the book: %s2." % name
+        # In the first part's files, the contents entry of "Two" leads to the notice.
+        with zipfile.ZipFile(first_part) as z:
+            pieces = sorted((n for n in z.namelist() if n.startswith("book")), key=lambda n: int(n[4:-4]))
+            text = b"".join(z.read(n) for n in pieces).decode("utf-16-be")
+            cfg = z.read("cfg.dat")
+        schemes = struct.unpack(">i", cfg[20:24])[0]
+        first_id, last_id = struct.unpack(">ii", cfg[48 + 12 * schemes:56 + 12 * schemes])
+        at, links = 56 + 12 * schemes, []
+        for _ in range(last_id - first_id + 1):
+            size = struct.unpack(">i", cfg[at:at + 4])[0]
+            links.append(cfg[at + 4:at + 4 + 2 * size].decode("utf-16-be"))
+            at += 4 + 2 * size
+        two_target = int(links[1][1:])  # the header records come first: One, Two
+        self.assertTrue(text[two_target:].startswith(notice), text[two_target:two_target + 80])
+        self.assertEqual(ord(text[two_target + len(notice) + 2]), first_id + 2)  # the row of ">" is a link
+        # On the phone: the second contents entry, followed, shows the notice.
+        (page,), _ = self.shots(first_part, ["key:fire", "key:right", "key:right", "key:fire", "shot"])
+        m, n = chr(0xE000), chr(0xE001)
+        back_link = n + "".join(c + n for c in ">>>>")
+        # The same notice on the first page of a book where it is a heading
+        # too (the record of "Two" leads there) and nothing else is in sight.
+        ref_text = notice + "  " + back_link + "      \r\n" + "\n" * 40
+        reference = Book(ref_text + m + "X" + m + "\n", links=["l0", "l0"], toc_position=len(ref_text))
+        (expected,), _ = self.shots(reference.jar(self.path("notice.jar")), ["key:fire", "shot"])
         self.assertEqual(page.pixels, expected.pixels)
 
     def test_example_book_contents_lead_to_the_chapters(self):

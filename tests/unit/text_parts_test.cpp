@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace paginor;
 using paginor::testing::CaptureLog;
 using paginor::testing::TextConfig;
@@ -271,6 +273,57 @@ TEST(TextParts, JumpsIntoOtherPartsLeadToThePartLink) {
     // A header at index 0 of the book stays inside the first part at 0.
     EXPECT_EQ(parts[0].Links[0].Position, 0);
     EXPECT_EQ(parts[0].TocPosition, book.TocPosition);
+}
+
+TEST(TextParts, WithoutPartLinkTextEachNoticeNamesThePartItLeadsTo) {
+    TBookConfig config = PartConfig(40, 0);
+    config.TextPartLink.clear();
+    config.BookName = u"Tide";
+    const TBookText book(u"<#header>One<#/header><#label top>Start<#tableofcontent>" +
+                             std::u16string(50, u'x') + u"<#header>Two<#/header>" +
+                             std::u16string(50, u'y') + u"<#link label top>back<#/link>" +
+                             std::u16string(20, u'z') +
+                             u"<#link label near>n<#/link><#label near>end",
+                         config);
+    const auto parts = book.SplitIntoParts();
+    ASSERT_EQ(parts.size(), 4u);
+    // The part of the book that each jump's place lies in.
+    auto partOf = [&](int32_t position) {
+        int number = 0;
+        for (const TBookText& part : parts)
+            if (part.Start - 1 <= position) ++number;
+        return number;
+    };
+    const std::u16string sentence = u"This place is in part ";
+    size_t distinct = 0; // most parts one part's notices name
+    for (size_t i = 0; i < parts.size(); ++i) {
+        SCOPED_TRACE("part " + std::to_string(i + 1));
+        TBookText part = parts[i];
+        if (!part.HasOutsideJumps) continue;
+        part.ResolveFinalPositions();
+        const std::u16string full = part.FullText();
+        std::vector<int> named;
+        for (size_t k = 0; k < book.Links.size(); ++k) {
+            const int32_t at = part.Links[k].FinalPosition;
+            if (!full.substr(at).starts_with(sentence)) continue;
+            const int target = partOf(book.Links[k].Position);
+            EXPECT_NE(target, static_cast<int>(i + 1));
+            const std::u16string number = IntToStr(target);
+            const char16_t m = static_cast<char16_t>(part.LastLinkId);
+            const std::u16string notice = sentence + number + u" of the book: Tide" + number +
+                                          u".  " + m + u'>' + m + u'>' + m + u'>' + m + u'>' + m +
+                                          u"      ";
+            EXPECT_EQ(full.substr(at, notice.size()), notice) << "record " << k;
+            named.push_back(target);
+        }
+        EXPECT_FALSE(named.empty());
+        distinct = std::max(distinct, std::set<int>(named.begin(), named.end()).size());
+        // The first notice stands where a configured part link would: five
+        // line feeds after the tail.
+        const std::u16string tail = i + 1 == parts.size() ? u"<T>" : u"<PT>";
+        EXPECT_TRUE(part.Tail.starts_with(tail + std::u16string(5, u'\n') + sentence));
+    }
+    EXPECT_GE(distinct, 2u); // a part whose jumps lead to two other parts names both
 }
 
 TEST(TextParts, PartsAfterTheBookAreUnchanged) {
