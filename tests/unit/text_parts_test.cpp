@@ -27,6 +27,14 @@ TBookConfig PartConfig(int size, int count) {
     return config;
 }
 
+// A book that parts of 40 letters divide in four, with jumps between them:
+// headers One and Two, a link to "top" and one to "near".
+std::u16string FourPartSource() {
+    return u"<#header>One<#/header><#label top>Start<#tableofcontent>" + std::u16string(50, u'x') +
+           u"<#header>Two<#/header>" + std::u16string(50, u'y') + u"<#link label top>back<#/link>" +
+           std::u16string(20, u'z') + u"<#link label near>n<#/link><#label near>end";
+}
+
 std::string ErrorOf(const TBookText& book) {
     try {
         book.SplitIntoParts();
@@ -218,12 +226,7 @@ TEST(TextParts, CutInsideAHyperlinkMovesToItsEnd) {
 
 TEST(TextParts, JumpsIntoOtherPartsLeadToThePartLink) {
     const TBookConfig config = PartConfig(40, 0);
-    const TBookText book(u"<#header>One<#/header><#label top>Start<#tableofcontent>" +
-                             std::u16string(50, u'x') + u"<#header>Two<#/header>" +
-                             std::u16string(50, u'y') + u"<#link label top>back<#/link>" +
-                             std::u16string(20, u'z') +
-                             u"<#link label near>n<#/link><#label near>end",
-                         config);
+    const TBookText book(FourPartSource(), config);
     const auto parts = book.SplitIntoParts();
     ASSERT_EQ(parts.size(), 4u);
     // What each jump of the book shows when it is followed: headers One and
@@ -279,12 +282,7 @@ TEST(TextParts, WithoutPartLinkTextEachNoticeNamesThePartItLeadsTo) {
     TBookConfig config = PartConfig(40, 0);
     config.TextPartLink.clear();
     config.BookName = u"Tide";
-    const TBookText book(u"<#header>One<#/header><#label top>Start<#tableofcontent>" +
-                             std::u16string(50, u'x') + u"<#header>Two<#/header>" +
-                             std::u16string(50, u'y') + u"<#link label top>back<#/link>" +
-                             std::u16string(20, u'z') +
-                             u"<#link label near>n<#/link><#label near>end",
-                         config);
+    const TBookText book(FourPartSource(), config);
     const auto parts = book.SplitIntoParts();
     ASSERT_EQ(parts.size(), 4u);
     // The part of the book that each jump's place lies in.
