@@ -750,7 +750,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // and are the jumps that the table of contents lists, line by line, in
     // link id order. A heading runs from its header's place to the end of
     // that paragraph and is drawn in the heading font.
-    private int headerCount = -1; // -1 until counted
+    private int headerCount = -1; // -1 until counted, on the first layout
     private int[] headerPlaces;   // their places in ascending order
 
     private void countHeaders() {
@@ -798,6 +798,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // Whether the line that starts at pos belongs to a heading.
     private boolean heading(int pos) {
+        if (headerCount < 0) countHeaders();
         int lo = 0;
         int hi = headerCount - 1;
         int found = -1;
@@ -858,7 +859,6 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     private void layout() {
-        if (headerCount < 0) countHeaders();
         int height = pageHeight();
         int pos = top;
         int y = 0;
