@@ -2,7 +2,20 @@
 # Installs every Debian package Paginor needs to build, test and run.
 # Idempotent: packages already installed are skipped, and apt-get update runs
 # only when something is missing.
+#
+#   scripts/install-deps.sh [--with-office]
+#
+# --with-office also installs LibreOffice Writer without its desktop parts,
+# which converts .doc, .rtf and .odt books; everything else works without it.
 set -euo pipefail
+
+with_office=no
+for argument in "$@"; do
+    case "$argument" in
+        --with-office) with_office=yes ;;
+        *) echo "install-deps: unknown option $argument (known: --with-office)" >&2; exit 2 ;;
+    esac
+done
 
 packages=(
     # build
@@ -17,6 +30,10 @@ packages=(
     # fonts for the loadable font tests and the example book
     fonts-liberation2 fonts-dejavu-core fontconfig
 )
+if [ "$with_office" = yes ]; then
+    # DOC, RTF and ODT books are converted to DOCX by LibreOffice.
+    packages+=(libreoffice-writer-nogui)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

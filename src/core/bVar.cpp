@@ -231,6 +231,24 @@ std::string SystemErrorText(int error) {
     }
 }
 
+void WriteWholeFile(const std::filesystem::path& path, std::string_view bytes) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw TBookError("Can't create file " + path.string() + ": " + SystemErrorText(errno));
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0)
+            throw TBookError("Can't write file " + path.string() + ": " + SystemErrorText(errno));
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+}
+
 std::string ReadWholeFile(const std::filesystem::path& path) {
     // O_NONBLOCK keeps a named pipe from blocking the open; only regular
     // files are read, so a device such as /dev/zero cannot fill the memory.

@@ -46,6 +46,11 @@ std::string IntToHex(uint32_t value, int digits);
 
 namespace paginor {
 
+// Writes a whole file, replacing an existing one but never following a
+// symbolic link in its place. Raises TBookError "Can't create file NAME:
+// reason" or "Can't write file NAME: reason".
+void WriteWholeFile(const std::filesystem::path& path, std::string_view bytes);
+
 // Reads a whole file into memory with one read. Raises TBookError with a short
 // system message ("File not found", "File access denied", ...) on failure.
 std::string ReadWholeFile(const std::filesystem::path& path);

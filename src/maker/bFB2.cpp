@@ -386,7 +386,7 @@ std::string TFictionBookConverter::SavePicture(const std::string& id, std::strin
 size_t TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::string& fileName) {
     const std::string bytes = DecodeBase64(ElementText(binary));
     try {
-        WritePictureFile(fileName, bytes);
+        WriteWholeFile(ToPath(FromUtf8(fileName)), bytes);
     } catch (const TBookError& error) {
         throw Fb2Error(binary, error.what());
     }

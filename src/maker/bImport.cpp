@@ -1,12 +1,5 @@
 #include "maker/bImport.h"
 
-#include "core/bObject.h"
-#include "core/bVar.h"
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace paginor {
 
 std::string SafeTagArgument(std::string_view value) {
@@ -24,23 +17,6 @@ std::string SafeTagArgument(std::string_view value) {
         }
     }
     return out;
-}
-
-void WritePictureFile(const std::string& name, std::string_view bytes) {
-    const int fd = ::open(ToPath(FromUtf8(name)).c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) throw TBookError("Can't create file " + name + ": " + SystemErrorText(errno));
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0)
-            throw TBookError("Can't write file " + name + ": " + SystemErrorText(errno));
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
 }
 
 } // namespace paginor

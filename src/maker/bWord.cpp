@@ -2,7 +2,9 @@
 
 #include "core/bVar.h"
 #include "maker/bImport.h"
+#include "platform/DocxDocument.h"
 #include "platform/HtmlDocument.h"
+#include "platform/OfficeConverter.h"
 #include "platform/PictureConverter.h"
 
 #include <filesystem>
@@ -42,15 +44,22 @@ TSourceKind SourceKindOf(const std::u16string& fileName) {
     return TSourceKind::Unknown;
 }
 
-TWordDocument ReadWordDocument(const std::u16string& fileName) {
+TWordDocument ReadWordDocument(const TBookObject& log, const std::u16string& fileName) {
     const fs::path path = ToPath(fileName);
     switch (SourceKindOf(fileName)) {
     case TSourceKind::Page:
         return ReadHtmlDocument(ReadWholeFile(path), path.string(), PicturesBesidePage(path));
-    case TSourceKind::Docx:
-    case TSourceKind::Office:
-        throw TBookError("Can't import " + path.string() +
-                         ": Word documents are not supported yet, only web pages");
+    case TSourceKind::Docx: {
+        TZipArchive package = TZipArchive::Open(path);
+        return ReadDocxDocument(package);
+    }
+    case TSourceKind::Office: {
+        log.Log(6, ".. Converting " + path.string() + " to DOCX with LibreOffice");
+        TZipArchive package =
+            TZipArchive::FromBytes(ConvertToDocx(path), path.string() + " (as DOCX)");
+        log.Log(7, "+ Converted " + path.string() + " to DOCX");
+        return ReadDocxDocument(package);
+    }
     case TSourceKind::Unknown:
         break;
     }
@@ -274,7 +283,7 @@ std::u16string TWordConverter::SavePicture(const TWordPicture& picture) {
 std::u16string TWordConverter::StorePicture(const TWordPicture& picture,
                                             const std::u16string& base) {
     const std::u16string source = base + u".source";
-    WritePictureFile(ToUtf8(source), picture.Bytes);
+    WriteWholeFile(ToPath(source), picture.Bytes);
     struct TRemover {
         fs::path Path;
         ~TRemover() {
@@ -287,12 +296,10 @@ std::u16string TWordConverter::StorePicture(const TWordPicture& picture,
     const bool jpeg = info.Format == TPictureFormat::Jpeg;
     const std::u16string extension = jpeg ? u"jpg" : u"png";
     const std::u16string file = base + u"." + extension;
-    if (jpeg || info.Format == TPictureFormat::Png) {
-        WritePictureFile(ToUtf8(file), picture.Bytes);
-    } else {
-        const TPictureConverter converter;
-        converter.Convert(ToPath(source), info, {}, ToPath(file), TPictureFormat::Png);
-    }
+    if (jpeg || info.Format == TPictureFormat::Png)
+        WriteWholeFile(ToPath(file), picture.Bytes);
+    else
+        TPictureConverter::MakePhonePng(ToPath(source), ToPath(file));
     std::error_code error;
     const auto size = fs::file_size(ToPath(file), error);
     Log.Log(7, "+ Loaded image [" + std::to_string(PictureNumber) + "." + ToUtf8(extension) +
@@ -334,7 +341,7 @@ std::u16string ImportWordDocument(const TBookObject& log, const TBookConfig& con
                                   const std::u16string& fileName,
                                   const std::u16string& pictureDir) {
     log.Log(6, "..Starting MS Word ");
-    const TWordDocument document = ReadWordDocument(fileName);
+    const TWordDocument document = ReadWordDocument(log, fileName);
     return ConvertWordDocument(log, config, document, pictureDir);
 }
 

@@ -80,10 +80,14 @@ void TWordDocumentBuilder::EndParagraph(int headingLevel) {
 TWordDocument TWordDocumentBuilder::Finish() {
     EndHyperlink();
     if (!ParagraphIsEmpty() || !Current.Anchors.empty()) EndParagraph();
+    // Links are kept as they end; as one never lies inside another they are
+    // nearly always in order already.
+    const auto byStart = [](const TWordHyperlink& a, const TWordHyperlink& b) {
+        return a.Start < b.Start;
+    };
     for (TWordParagraph& paragraph : Document.Paragraphs)
-        std::stable_sort(
-            paragraph.Hyperlinks.begin(), paragraph.Hyperlinks.end(),
-            [](const TWordHyperlink& a, const TWordHyperlink& b) { return a.Start < b.Start; });
+        if (!std::is_sorted(paragraph.Hyperlinks.begin(), paragraph.Hyperlinks.end(), byStart))
+            std::stable_sort(paragraph.Hyperlinks.begin(), paragraph.Hyperlinks.end(), byStart);
 
     // Each table of contents runs from the first to the last paragraph that
     // took its text; the paragraphs between belong to it too.

@@ -6,9 +6,11 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlreader.h>
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 namespace paginor {
 
@@ -342,6 +344,100 @@ TXmlDocument TXmlDocument::Parse(std::string_view bytes, const TXmlParseOptions&
     }
     Prune(document.Root().Raw(), options);
     return document;
+}
+
+struct TXmlStream::TState {
+    struct TReaderDeleter {
+        void operator()(xmlTextReaderPtr reader) const { xmlFreeTextReader(reader); }
+    };
+    TSource Source;
+    std::exception_ptr SourceError; // raised by the source, passed on after the parser
+    bool Started = false;
+    std::unique_ptr<xmlTextReader, TReaderDeleter> Reader;
+    TParseState Errors;
+    bool Expanded = false;
+};
+
+namespace {
+
+void RecordReaderError(void* state, xmlErrorPtr error) {
+    Record(*static_cast<TParseState*>(state), error);
+}
+
+} // namespace
+
+// libxml2 pulls the bytes through this; an exception must not cross its C
+// frames, so it is kept and raised again once the parser has returned.
+int TXmlStream::ReadSource(void* context, char* buffer, int size) {
+    TState& state = *static_cast<TState*>(context);
+    try {
+        const size_t got = state.Source(buffer, static_cast<size_t>(size));
+        if (got == 0 && !state.Started) throw TBookError(LineText(1) + "Document is empty");
+        state.Started = true;
+        return static_cast<int>(got);
+    } catch (...) {
+        state.SourceError = std::current_exception();
+        return -1;
+    }
+}
+
+TXmlStream::TXmlStream(TSource source) : State(std::make_unique<TState>()) {
+    State->Source = std::move(source);
+    // No entity substitution and no DTD loading: nothing but the source is
+    // read, and a document type declaration is refused as it comes.
+    State->Reader.reset(
+        xmlReaderForIO(ReadSource, nullptr, State.get(), nullptr, nullptr, XML_PARSE_NONET));
+    if (!State->Reader) {
+        if (State->SourceError) std::rethrow_exception(State->SourceError);
+        throw TBookError("XML error: can't create the parser");
+    }
+    xmlTextReaderSetStructuredErrorHandler(State->Reader.get(), RecordReaderError, &State->Errors);
+}
+
+TXmlStream::~TXmlStream() = default;
+
+void TXmlStream::Fail() const {
+    if (State->SourceError) std::rethrow_exception(State->SourceError);
+    std::string message = State->Errors.FirstError;
+    int line = State->Errors.FirstErrorLine;
+    if (message.empty()) {
+        message = "not well-formed";
+        line = xmlTextReaderGetParserLineNumber(State->Reader.get());
+    }
+    throw TBookError(LineText(line) + message);
+}
+
+bool TXmlStream::NextElement() {
+    xmlTextReaderPtr reader = State->Reader.get();
+    int result = State->Expanded ? xmlTextReaderNext(reader) : xmlTextReaderRead(reader);
+    State->Expanded = false;
+    for (; result == 1; result = xmlTextReaderRead(reader)) {
+        if (!State->Errors.FirstError.empty()) Fail();
+        const int type = xmlTextReaderNodeType(reader);
+        if (type == XML_READER_TYPE_DOCUMENT_TYPE) {
+            State->Errors.FirstError = "a document type declaration is not read";
+            State->Errors.FirstErrorLine = xmlTextReaderGetParserLineNumber(reader);
+            Fail();
+        }
+        if (type == XML_READER_TYPE_ELEMENT) return true;
+    }
+    if (result < 0 || !State->Errors.FirstError.empty()) Fail();
+    return false;
+}
+
+TXmlNode TXmlStream::Node() const {
+    return TXmlNode(xmlTextReaderCurrentNode(State->Reader.get()));
+}
+
+int TXmlStream::Depth() const {
+    return xmlTextReaderDepth(State->Reader.get());
+}
+
+TXmlNode TXmlStream::Expand() {
+    xmlNode* node = xmlTextReaderExpand(State->Reader.get());
+    if (!node || !State->Errors.FirstError.empty()) Fail();
+    State->Expanded = true;
+    return TXmlNode(node);
 }
 
 } // namespace paginor

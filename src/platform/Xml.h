@@ -6,6 +6,7 @@
 
 #include <libxml/tree.h>
 
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -145,6 +146,42 @@ private:
         void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
     };
     std::unique_ptr<xmlDoc, Deleter> Doc;
+};
+
+// Reads a large document element by element without building all of it:
+// only the elements asked for are built, each as a tree of its own that lives
+// until the stream moves on. It reads nothing outside the bytes: no network,
+// no DTD (a document type declaration fails the document), no entity from
+// outside. Errors raise TBookError "XML error in line N: reason".
+class TXmlStream {
+public:
+    // Gives the next bytes of the document into the buffer and returns how
+    // many, 0 at the end; may raise TBookError, which the stream passes on.
+    using TSource = std::function<size_t(char* buffer, size_t size)>;
+
+    explicit TXmlStream(TSource source);
+    ~TXmlStream();
+    TXmlStream(const TXmlStream&) = delete;
+    TXmlStream& operator=(const TXmlStream&) = delete;
+
+    // Moves to the start of the next element in document order (past the
+    // subtree of an expanded one); false at the end of the document.
+    bool NextElement();
+    // The current element: its name, namespace, attributes and parent; its
+    // content is not read yet.
+    TXmlNode Node() const;
+    // 0 for the document element, 1 for its children, ...
+    int Depth() const;
+    // The current element with all its content; valid until the next call
+    // of NextElement.
+    TXmlNode Expand();
+
+private:
+    [[noreturn]] void Fail() const;
+    static int ReadSource(void* context, char* buffer, int size);
+
+    struct TState;
+    std::unique_ptr<TState> State;
 };
 
 } // namespace paginor

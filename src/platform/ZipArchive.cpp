@@ -10,6 +10,7 @@ namespace paginor {
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
+constexpr const char* kBomb = " (a zip bomb?)";
 
 // "64 MiB" for a limit given in bytes (limits are whole MiB or else bytes).
 std::string SizeText(uint64_t bytes) {
@@ -29,10 +30,6 @@ struct TZipErrorOwner {
     ~TZipErrorOwner() { zip_error_fini(&Error); }
     TZipErrorOwner(const TZipErrorOwner&) = delete;
     TZipErrorOwner& operator=(const TZipErrorOwner&) = delete;
-};
-
-struct TZipFileCloser {
-    void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 
 } // namespace
@@ -105,7 +102,7 @@ std::optional<std::string> TZipArchive::TryRead(std::string_view entry) {
     return Read(entry);
 }
 
-std::string TZipArchive::Read(std::string_view entry) {
+TZipEntryReader TZipArchive::OpenEntry(std::string_view entry) {
     const std::string name(entry);
     const auto found = Indexes.find(name);
     if (found == Indexes.end()) {
@@ -115,7 +112,6 @@ std::string TZipArchive::Read(std::string_view entry) {
     }
     const zip_uint64_t index = found->second;
     const std::string where = "entry " + name + " of " + ArchiveName;
-    const std::string bomb = " (a zip bomb?)";
 
     zip_stat_t stat;
     zip_stat_init(&stat);
@@ -123,31 +119,48 @@ std::string TZipArchive::Read(std::string_view entry) {
         throw TBookError("Can't read " + where + ": " + zip_strerror(Archive.get()));
     if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
         throw TBookError("Can't read " + where + ": it is encrypted");
-    // The declared size is only a first check: the loop below counts what
+    // The declared size is only a first check: the reader counts what
     // actually comes out, since a hostile archive can declare anything.
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > Limits.MaxEntrySize)
         throw TBookError("The " + where + " is too large: it inflates to more than " +
-                         SizeText(Limits.MaxEntrySize) + bomb);
-
-    std::unique_ptr<zip_file_t, TZipFileCloser> file(zip_fopen_index(Archive.get(), index, 0));
+                         SizeText(Limits.MaxEntrySize) + kBomb);
+    zip_file_t* file = zip_fopen_index(Archive.get(), index, 0);
     if (!file) throw TBookError("Can't read " + where + ": " + zip_strerror(Archive.get()));
+    return TZipEntryReader(*this, file, where);
+}
+
+std::string TZipArchive::Read(std::string_view entry) {
+    TZipEntryReader reader = OpenEntry(entry);
     std::string bytes;
-    if (stat.valid & ZIP_STAT_SIZE) bytes.reserve(static_cast<size_t>(stat.size));
     char buffer[kReadChunk];
-    for (;;) {
-        const zip_int64_t got = zip_fread(file.get(), buffer, sizeof buffer);
-        if (got < 0) throw TBookError("Can't read " + where + ": " + zip_file_strerror(file.get()));
-        if (got == 0) break;
-        if (bytes.size() + static_cast<uint64_t>(got) > Limits.MaxEntrySize)
-            throw TBookError("The " + where + " is too large: it inflates to more than " +
-                             SizeText(Limits.MaxEntrySize) + bomb);
-        TotalRead += static_cast<uint64_t>(got);
-        if (TotalRead > Limits.MaxTotalSize)
-            throw TBookError(ArchiveName + " is too large: its entries inflate to more than " +
-                             SizeText(Limits.MaxTotalSize) + bomb);
-        bytes.append(buffer, static_cast<size_t>(got));
-    }
+    while (const size_t got = reader.Read(buffer, sizeof buffer))
+        bytes.append(buffer, got);
     return bytes;
+}
+
+void TZipEntryReader::TFileCloser::operator()(zip_file_t* file) const {
+    zip_fclose(file);
+}
+
+TZipEntryReader::TZipEntryReader(TZipArchive& archive, zip_file_t* file, std::string where)
+    : Archive(&archive), File(file), Where(std::move(where)) {}
+TZipEntryReader::TZipEntryReader(TZipEntryReader&&) noexcept = default;
+TZipEntryReader& TZipEntryReader::operator=(TZipEntryReader&&) noexcept = default;
+TZipEntryReader::~TZipEntryReader() = default;
+
+size_t TZipEntryReader::Read(char* buffer, size_t size) {
+    const zip_int64_t got = zip_fread(File.get(), buffer, size);
+    if (got < 0) throw TBookError("Can't read " + Where + ": " + zip_file_strerror(File.get()));
+    const TZipLimits& limits = Archive->Limits;
+    if (Done + static_cast<uint64_t>(got) > limits.MaxEntrySize)
+        throw TBookError("The " + Where + " is too large: it inflates to more than " +
+                         SizeText(limits.MaxEntrySize) + kBomb);
+    Done += static_cast<uint64_t>(got);
+    Archive->TotalRead += static_cast<uint64_t>(got);
+    if (Archive->TotalRead > limits.MaxTotalSize)
+        throw TBookError(Archive->ArchiveName + " is too large: its entries inflate to more than " +
+                         SizeText(limits.MaxTotalSize) + kBomb);
+    return static_cast<size_t>(got);
 }
 
 bool TZipArchive::IsSafeName(std::string_view entry) {

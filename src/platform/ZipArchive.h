@@ -16,6 +16,7 @@
 #include <vector>
 
 typedef struct zip zip_t;
+typedef struct zip_file zip_file_t;
 
 namespace paginor {
 
@@ -23,6 +24,36 @@ struct TZipLimits {
     size_t MaxEntries = 10'000;
     uint64_t MaxEntrySize = uint64_t{64} << 20;  // inflated bytes of one entry
     uint64_t MaxTotalSize = uint64_t{256} << 20; // inflated bytes read in all
+};
+
+class TZipArchive;
+
+// One entry read piece by piece, for a parser that takes its input as it
+// comes; the archive's limits hold as for TZipArchive::Read. Lives no longer
+// than its archive.
+class TZipEntryReader {
+public:
+    TZipEntryReader(TZipEntryReader&&) noexcept;
+    TZipEntryReader& operator=(TZipEntryReader&&) noexcept;
+    ~TZipEntryReader();
+
+    // Fills the buffer with the next inflated bytes; returns how many, 0 at
+    // the end. Raises TBookError as TZipArchive::Read does.
+    size_t Read(char* buffer, size_t size);
+    // What Read has given so far.
+    uint64_t Size() const { return Done; }
+
+private:
+    friend class TZipArchive;
+    struct TFileCloser {
+        void operator()(zip_file_t* file) const;
+    };
+    TZipEntryReader(TZipArchive& archive, zip_file_t* file, std::string where);
+
+    TZipArchive* Archive;
+    std::unique_ptr<zip_file_t, TFileCloser> File;
+    std::string Where; // "entry NAME of ARCHIVE", for messages
+    uint64_t Done = 0;
 };
 
 class TZipArchive {
@@ -51,6 +82,8 @@ public:
     std::string Read(std::string_view entry);
     // Read, or nothing when the archive has no such entry.
     std::optional<std::string> TryRead(std::string_view entry);
+    // The entry to be read piece by piece; raises as Read does.
+    TZipEntryReader OpenEntry(std::string_view entry);
 
     // Whether the name is one this reader follows: relative, without ".."
     // steps, not empty.
@@ -64,6 +97,7 @@ public:
                                                   std::string_view reference);
 
 private:
+    friend class TZipEntryReader;
     struct TZipDeleter {
         void operator()(zip_t* archive) const;
     };

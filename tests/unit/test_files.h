@@ -71,4 +71,14 @@ inline std::string EncodeText(const std::string& utf8, const char* charset) {
     return out;
 }
 
+// The message of the exception the body raises, or "no error".
+template <typename Body> std::string ErrorOf(Body body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
 } // namespace paginor::testing

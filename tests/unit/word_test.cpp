@@ -8,6 +8,7 @@
 #include "platform/HtmlDocument.h"
 #include "test_files.h"
 #include "text_support.h"
+#include "word_support.h"
 
 #include <gtest/gtest.h>
 
@@ -18,57 +19,6 @@ using namespace paginor::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-const fs::path kCorpus = fs::path(PAGINOR_SOURCE_DIR) / "fuzz" / "corpus" / "pictures";
-
-// A page's paragraph as the importer writes it: Word's paragraph mark, then
-// the line break.
-std::string P(const std::string& text) {
-    return text + "\r\r\n";
-}
-std::string Heading(int number, const std::string& text) {
-    return "<#header toc" + std::to_string(number) + ">" + text + "\r<#/header>\r\n\r\n";
-}
-
-class WordImport : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(Pictures);
-        Config.ImageMode = 2;
-    }
-    void TearDown() override { SetLogThreshold(0); }
-
-    // Writes the page (as bytes) and imports it.
-    std::string Import(const std::string& bytes, const std::string& name = "page.html") {
-        fs::create_directories((Dir / name).parent_path());
-        WriteBytes(Dir / name, bytes);
-        return ToUtf8(ImportWordDocument(Config, Config, FromPath(Dir / name), FromPath(Pictures)));
-    }
-    std::string ImportError(const std::string& bytes, const std::string& name) {
-        try {
-            Import(bytes, name);
-        } catch (const TBookError& error) {
-            return error.what();
-        }
-        return "(no error)";
-    }
-    std::string Picture(const std::string& name) const { return (Pictures / name).string(); }
-    std::vector<std::string> PictureFiles() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(Pictures))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    void CopyPicture(const std::string& corpusName, const std::string& name) {
-        fs::create_directories((Dir / name).parent_path());
-        fs::copy_file(kCorpus / corpusName, Dir / name);
-    }
-
-    TTempDir Dir;
-    fs::path Pictures = Dir / "work" / "temp2";
-    TBookConfig Config;
-};
 
 std::string Page(const std::string& body) {
     return "<!DOCTYPE html>\n<html><head><title>Book</title></head><body>\n" + body +

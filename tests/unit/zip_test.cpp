@@ -14,15 +14,6 @@ using namespace paginor::testing;
 
 namespace {
 
-std::string ErrorOf(auto body) {
-    try {
-        body();
-    } catch (const TBookError& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 TEST(ZipArchive, ReadsEntriesInArchiveOrder) {
     TZipArchive zip =
         TZipArchive::FromBytes(ZipBytes({{"mimetype", "application/epub+zip", true},

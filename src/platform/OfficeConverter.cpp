@@ -1,0 +1,249 @@
+#include "platform/OfficeConverter.h"
+
+#include "core/bObject.h"
+#include "core/bVar.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace paginor {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPackage = "libreoffice-writer-nogui";
+constexpr std::chrono::milliseconds kPollInterval{50};
+
+// A private folder, removed with everything in it when the conversion ends.
+class TPrivateFolder {
+public:
+    TPrivateFolder() {
+        std::error_code error;
+        const fs::path base = fs::temp_directory_path(error);
+        std::string pattern =
+            ((error ? fs::path("/tmp") : base) / "paginor-office-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw TBookError("Can't create a temporary folder for LibreOffice: " +
+                             SystemErrorText(errno));
+        Path = pattern;
+    }
+    ~TPrivateFolder() {
+        std::error_code ignored;
+        fs::remove_all(Path, ignored);
+    }
+    TPrivateFolder(const TPrivateFolder&) = delete;
+    TPrivateFolder& operator=(const TPrivateFolder&) = delete;
+
+    fs::path Path;
+};
+
+// The first of the names that is an executable file on PATH.
+fs::path FindOnPath(std::initializer_list<const char*> names) {
+    const char* path = std::getenv("PATH");
+    const std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (const char* name : names) {
+        size_t start = 0;
+        while (start <= folders.size()) {
+            size_t end = folders.find(':', start);
+            if (end == std::string::npos) end = folders.size();
+            const fs::path candidate =
+                fs::path(end > start ? folders.substr(start, end - start) : ".") / name;
+            if (::access(candidate.c_str(), X_OK) == 0 && !fs::is_directory(candidate))
+                return candidate;
+            start = end + 1;
+        }
+    }
+    return {};
+}
+
+// A file URL for LibreOffice's -env:UserInstallation.
+std::string FileUrl(const fs::path& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const char c : path.string()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '.' || c == '-' || c == '_' || c == '~') {
+            url += c;
+        } else {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 15];
+        }
+    }
+    return url;
+}
+
+// The environment of this process with HOME and TMPDIR in the private
+// folder, so that LibreOffice writes nothing anywhere else.
+std::vector<std::string> ChildEnvironment(const fs::path& folder) {
+    std::vector<std::string> variables;
+    for (char** variable = environ; variable && *variable; ++variable) {
+        const std::string_view entry = *variable;
+        if (entry.starts_with("HOME=") || entry.starts_with("TMPDIR=") ||
+            entry.starts_with("XDG_CONFIG_HOME=") || entry.starts_with("XDG_CACHE_HOME=") ||
+            entry.starts_with("XDG_DATA_HOME="))
+            continue;
+        variables.emplace_back(entry);
+    }
+    variables.push_back("HOME=" + (folder / "home").string());
+    variables.push_back("TMPDIR=" + (folder / "tmp").string());
+    return variables;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// The last line LibreOffice printed that says something.
+std::string LastLine(const fs::path& log) {
+    std::string text;
+    try {
+        text = ReadWholeFile(log);
+    } catch (const TBookError&) {
+        return {};
+    }
+    std::string last;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = TrimControls(std::string_view(text).substr(start, end - start));
+        if (!line.empty()) last = line;
+        start = end + 1;
+    }
+    return last;
+}
+
+struct TSpawnActions {
+    posix_spawn_file_actions_t Actions;
+    TSpawnActions() { posix_spawn_file_actions_init(&Actions); }
+    ~TSpawnActions() { posix_spawn_file_actions_destroy(&Actions); }
+    TSpawnActions(const TSpawnActions&) = delete;
+    TSpawnActions& operator=(const TSpawnActions&) = delete;
+};
+
+struct TSpawnAttributes {
+    posix_spawnattr_t Attributes;
+    TSpawnAttributes() { posix_spawnattr_init(&Attributes); }
+    ~TSpawnAttributes() { posix_spawnattr_destroy(&Attributes); }
+    TSpawnAttributes(const TSpawnAttributes&) = delete;
+    TSpawnAttributes& operator=(const TSpawnAttributes&) = delete;
+};
+
+// Runs the program in a process group of its own, waits for it at most
+// `limit`, and then kills whatever is left of the group. Returns whether it
+// ended within the limit.
+bool RunWithin(const fs::path& program, std::vector<std::string> arguments, const fs::path& folder,
+               const fs::path& log, std::chrono::milliseconds limit) {
+    std::vector<std::string> environment = ChildEnvironment(folder);
+    TSpawnActions actions;
+    posix_spawn_file_actions_addopen(&actions.Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions.Actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions.Actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions.Actions, folder.c_str());
+    TSpawnAttributes attributes;
+    posix_spawnattr_setflags(&attributes.Attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes.Attributes, 0);
+
+    const std::vector<char*> argv = Pointers(arguments);
+    const std::vector<char*> envp = Pointers(environment);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, program.c_str(), &actions.Actions, &attributes.Attributes,
+                                  argv.data(), envp.data());
+    if (error != 0)
+        throw TBookError("Can't start LibreOffice (" + program.string() +
+                         "): " + SystemErrorText(error));
+
+    // The leader is only looked at, not reaped, until the group is killed:
+    // while it is not reaped its number cannot pass to another process.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool ended = false;
+    while (!ended) {
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == pid) {
+            ended = true;
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        } else {
+            std::this_thread::sleep_for(kPollInterval);
+        }
+    }
+    ::kill(-pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return ended;
+}
+
+std::string SecondsText(std::chrono::milliseconds time) {
+    const auto milliseconds = time.count();
+    if (milliseconds == 1000) return "1 second";
+    if (milliseconds % 1000 == 0) return std::to_string(milliseconds / 1000) + " seconds";
+    return std::to_string(milliseconds) + " milliseconds";
+}
+
+} // namespace
+
+std::string ConvertToDocx(const fs::path& source, const TOfficeConversion& conversion) {
+    fs::path program = conversion.Program;
+    if (program.empty()) program = FindOnPath({"soffice", "libreoffice"});
+    if (program.empty() || ::access(program.c_str(), X_OK) != 0)
+        throw TBookError("LibreOffice is needed to read " + source.string() +
+                         " and is not installed: install the Debian package " + kPackage);
+
+    std::string bytes;
+    try {
+        bytes = ReadWholeFile(source);
+    } catch (const TBookError& error) {
+        throw TBookError("Can't read " + source.string() + ": " + error.what());
+    }
+    const TPrivateFolder folder;
+    for (const char* name : {"home", "tmp", "out"})
+        fs::create_directory(folder.Path / name);
+    // A copy under a plain name: a name starting with "-" or holding a comma
+    // means nothing to LibreOffice, and its lock file goes beside the copy.
+    const std::string extension = ToUtf8(LowerCase(FromPath(source.extension())));
+    const fs::path copy = folder.Path / ("document" + extension);
+    WriteWholeFile(copy, bytes);
+
+    const fs::path log = folder.Path / "log.txt";
+    const bool ended =
+        RunWithin(program,
+                  {program.string(), "-env:UserInstallation=" + FileUrl(folder.Path / "profile"),
+                   "--headless", "--invisible", "--norestore", "--nolockcheck", "--convert-to",
+                   "docx", "--outdir", (folder.Path / "out").string(), copy.string()},
+                  folder.Path, log, conversion.TimeLimit);
+    if (!ended)
+        throw TBookError("LibreOffice did not finish converting " + source.string() + " within " +
+                         SecondsText(conversion.TimeLimit));
+    const fs::path result = folder.Path / "out" / "document.docx";
+    std::error_code error;
+    if (!fs::is_regular_file(result, error)) {
+        const std::string reason = LastLine(log);
+        throw TBookError("LibreOffice could not convert " + source.string() +
+                         (reason.empty() ? "" : ": " + reason));
+    }
+    return ReadWholeFile(result);
+}
+
+} // namespace paginor
