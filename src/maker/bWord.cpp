@@ -105,7 +105,7 @@ bool IsPictureRule(std::u16string_view text) {
     }
 }
 
-// One import: the Part's walk over the document's paragraphs.
+// One import: the walk over the document's paragraphs.
 class TWordConverter {
 public:
     TWordConverter(const TBookObject& log, const TBookConfig& config, const TWordDocument& document,
@@ -296,10 +296,14 @@ std::u16string TWordConverter::StorePicture(const TWordPicture& picture,
     const bool jpeg = info.Format == TPictureFormat::Jpeg;
     const std::u16string extension = jpeg ? u"jpg" : u"png";
     const std::u16string file = base + u"." + extension;
-    if (jpeg || info.Format == TPictureFormat::Png)
-        WriteWholeFile(ToPath(file), picture.Bytes);
-    else
+    if (jpeg || info.Format == TPictureFormat::Png) {
+        std::error_code renameError;
+        fs::rename(ToPath(source), ToPath(file), renameError);
+        if (renameError)
+            throw TBookError("Can't create file " + ToUtf8(file) + ": " + renameError.message());
+    } else {
         TPictureConverter::MakePhonePng(ToPath(source), ToPath(file));
+    }
     std::error_code error;
     const auto size = fs::file_size(ToPath(file), error);
     Log.Log(7, "+ Loaded image [" + std::to_string(PictureNumber) + "." + ToUtf8(extension) +

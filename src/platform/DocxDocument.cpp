@@ -204,7 +204,7 @@ private:
     void Blocks(const xmlNode* parent);
     void Block(const xmlNode* block);
     void Bookmark(const xmlNode* start);
-    void ContentControl(const xmlNode* sdt, bool inline_);
+    void ContentControl(const xmlNode* sdt, bool inParagraph);
     void Table(const xmlNode* table);
     void Paragraph(const xmlNode* paragraph);
     void Inline(const xmlNode* parent);
@@ -412,7 +412,7 @@ void TDocxReader::Bookmark(const xmlNode* start) {
 
 // A content control. One of the table-of-contents gallery is the table of
 // contents when no table-of-contents field inside it says so already.
-void TDocxReader::ContentControl(const xmlNode* sdt, bool inline_) {
+void TDocxReader::ContentControl(const xmlNode* sdt, bool inParagraph) {
     const xmlNode* content = ChildW(sdt, "sdtContent");
     if (!content) return;
     const xmlNode* gallery = FindLocal(ChildW(sdt, "sdtPr"), "docPartGallery");
@@ -428,7 +428,7 @@ void TDocxReader::ContentControl(const xmlNode* sdt, bool inline_) {
         if (!words.empty() && words.front() == "TOC") contents = false;
     }
     if (contents && ContentsDepth++ == 0) Builder.SetInTableOfContents(true);
-    if (inline_)
+    if (inParagraph)
         Inline(content);
     else
         Blocks(content);
