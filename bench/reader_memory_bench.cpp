@@ -3,8 +3,9 @@
 // 176x208 screen; the host reports the heap the reader holds after start,
 // after paging and jumping through the contents (and past pictures), and
 // after searching. The phone target is 512 KB.
+#include "bench_pictures.h"
+
 #include <benchmark/benchmark.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -22,46 +23,6 @@ namespace {
 constexpr int kChapters = 300;
 constexpr int kParagraphs = 12;
 constexpr long kPhoneHeap = 512 * 1024;
-
-// A true-colour PNG of width x height with a colour gradient.
-std::string Png(int width, int height, int seed) {
-    auto chunk = [](const std::string& kind, const std::string& data) {
-        std::string out;
-        for (uint32_t v : {static_cast<uint32_t>(data.size())})
-            for (int shift = 24; shift >= 0; shift -= 8)
-                out += static_cast<char>(v >> shift);
-        const std::string body = kind + data;
-        out += body;
-        const uint32_t crc =
-            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out += static_cast<char>(crc >> shift);
-        return out;
-    };
-    auto be32 = [](uint32_t v) {
-        std::string out;
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out += static_cast<char>(v >> shift);
-        return out;
-    };
-    std::string rows;
-    for (int y = 0; y < height; ++y) {
-        rows += '\0';
-        for (int x = 0; x < width; ++x) {
-            rows += static_cast<char>(x + seed * 40);
-            rows += static_cast<char>(y * 2);
-            rows += static_cast<char>(x + y + seed);
-        }
-    }
-    uLongf size = compressBound(static_cast<uLong>(rows.size()));
-    std::string packed(size, '\0');
-    compress(reinterpret_cast<Bytef*>(packed.data()), &size,
-             reinterpret_cast<const Bytef*>(rows.data()), static_cast<uLong>(rows.size()));
-    packed.resize(size);
-    return std::string("\x89PNG\r\n\x1a\n", 8) +
-           chunk("IHDR", be32(width) + be32(height) + std::string("\x08\x02\x00\x00\x00", 5)) +
-           chunk("IDAT", packed) + chunk("IEND", "");
-}
 
 std::string Base64(const std::string& data) {
     static const char* const digits =
@@ -121,7 +82,7 @@ void WriteBook(const fs::path& path) {
     out << "</body>\n";
     for (int c = 1; c <= kChapters; c += 3)
         out << "<binary id=\"pic" << c << ".png\" content-type=\"image/png\">\n"
-            << Base64(Png(160, 128, c)) << "\n</binary>\n";
+            << Base64(paginor::bench::GradientPng(160, 128, c)) << "\n</binary>\n";
     out << "</FictionBook>\n";
 }
 

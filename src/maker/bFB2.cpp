@@ -155,19 +155,7 @@ std::string TFictionBookConverter::SaveCover(TXmlNode image) {
     const std::string source = SaveImageElement(image, "Cover picture");
     if (source.empty()) return {};
     const std::string target = PictureDir + UniquePictureName("splash.png");
-    try {
-        const bool kept = TPictureConverter::MakePhonePng(
-            ToPath(FromUtf8(source)), ToPath(FromUtf8(target)), kSmallestScreen);
-        Log.Log(7, kept ? "+ Cover picture kept as it is: " + target
-                        : "+ Cover picture made a PNG within " +
-                              std::to_string(kSmallestScreen.Width) + "x" +
-                              std::to_string(kSmallestScreen.Height) + ": " + target);
-    } catch (const std::exception& e) {
-        Log.Log(6, "? Cover picture " + SafeTagArgument(*ImageId(image)) +
-                       " is left out: " + e.what());
-        return {};
-    }
-    return target;
+    return MakeCoverPicture(Log, source, target, SafeTagArgument(*ImageId(image))) ? target : "";
 }
 
 std::string TFictionBookConverter::ConvertBodies() {

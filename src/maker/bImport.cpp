@@ -1,5 +1,9 @@
 #include "maker/bImport.h"
 
+#include "core/bObject.h"
+#include "core/bVar.h"
+#include "platform/PictureConverter.h"
+
 namespace paginor {
 
 std::string SafeTagArgument(std::string_view value) {
@@ -17,6 +21,22 @@ std::string SafeTagArgument(std::string_view value) {
         }
     }
     return out;
+}
+
+bool MakeCoverPicture(const TBookObject& log, const std::string& source, const std::string& target,
+                      std::string_view name) {
+    try {
+        const bool kept = TPictureConverter::MakePhonePng(
+            ToPath(FromUtf8(source)), ToPath(FromUtf8(target)), kSmallestScreen);
+        log.Log(7, kept ? "+ Cover picture kept as it is: " + target
+                        : "+ Cover picture made a PNG within " +
+                              std::to_string(kSmallestScreen.Width) + "x" +
+                              std::to_string(kSmallestScreen.Height) + ": " + target);
+        return true;
+    } catch (const std::exception& e) {
+        log.Log(6, "? Cover picture " + std::string(name) + " is left out: " + e.what());
+        return false;
+    }
 }
 
 } // namespace paginor

@@ -1,6 +1,7 @@
 #include "maker/bMaker.h"
 
 #include "core/bVar.h"
+#include "maker/bEpub.h"
 #include "maker/bFB2.h"
 #include "maker/bWord.h"
 #include "midlet/bMidlet.h"
@@ -36,8 +37,8 @@ constexpr int kDumpLevel = 7;
 // .html), the other document formats people have go the same way: through
 // the text loader they would only give garbage.
 constexpr const char16_t* kSourceExtensions[] = {u".doc",     u".htm", u".html", u".fb2",
-                                                 u".fb2.zip", u".fbz", u".txt",  u".docx",
-                                                 u".odt",     u".rtf", u".xhtml"};
+                                                 u".fb2.zip", u".fbz", u".epub", u".txt",
+                                                 u".docx",    u".odt", u".rtf",  u".xhtml"};
 constexpr const char16_t* kWordExtensions[] = {u".doc", u".htm", u".html", u".docx",
                                                u".odt", u".rtf", u".xhtml"};
 constexpr const char16_t* kZippedFictionBookExtensions[] = {u".fb2.zip", u".fbz"};
@@ -128,12 +129,13 @@ std::vector<std::u16string> MatchingFiles(const std::u16string& folder,
 
 // Which importer reads a source, by the end of its name; anything else is
 // read as a text file.
-enum class TSourceKind { Text, Word, FictionBook, ZippedFictionBook };
+enum class TSourceKind { Text, Word, FictionBook, ZippedFictionBook, Epub };
 
 TSourceKind SourceKindOf(const std::u16string& name) {
     if (HasAnyExtension(name, kWordExtensions)) return TSourceKind::Word;
     if (TBookMaker::HasExtension(u".fb2", name)) return TSourceKind::FictionBook;
     if (HasAnyExtension(name, kZippedFictionBookExtensions)) return TSourceKind::ZippedFictionBook;
+    if (TBookMaker::HasExtension(u".epub", name)) return TSourceKind::Epub;
     return TSourceKind::Text;
 }
 
@@ -388,6 +390,9 @@ void TBookMaker::MakeBook() {
             break;
         case TSourceKind::FictionBook:
             SourceText = ImportFictionBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
+            break;
+        case TSourceKind::Epub:
+            SourceText = ImportEpubBook(*this, Config, Config.TextFileName, Config.Temp2Dir);
             break;
         case TSourceKind::ZippedFictionBook:
             SourceText =

@@ -317,6 +317,19 @@ void TEpubPackage::ReadPackage(const std::string& bytes) {
         if (CoverItem && CoverItem->Entry.empty()) CoverItem = nullptr;
     }
 
+    for (const TEpubItem& item : Items)
+        if (HasToken(item.Properties, "nav") && !item.Entry.empty()) {
+            ContentsPageEntry = item.Entry;
+            break;
+        }
+    for (const TXmlNode node : FirstChild(root, "guide").Children()) {
+        if (!ContentsPageEntry.empty()) break;
+        const std::string href = LocalAttribute(node, "href").value_or("");
+        if (!LocalIs(node, "reference") || LocalAttribute(node, "type") != "toc" || href.empty())
+            continue;
+        if (const auto target = SplitReference(Package, href)) ContentsPageEntry = target->first;
+    }
+
     const TXmlNode spine = FirstChild(root, "spine");
     ReadSpine(spine);
     ReadContents(LocalAttribute(spine, "toc").value_or(""));

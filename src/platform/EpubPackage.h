@@ -72,9 +72,16 @@ public:
     // Why the navigation document could not be used, when the contents came
     // from the NCX or are empty although the book has one; "" otherwise.
     const std::string& ContentsProblem() const { return NavigationProblem; }
+    // The book's own contents page, which a phone book replaces with its
+    // table of contents: the navigation document (EPUB 3) or the guide's
+    // "toc" page (EPUB 2); "" when it has none.
+    const std::string& ContentsPage() const { return ContentsPageEntry; }
     // The manifest item an entry is, or nothing.
     const TEpubItem* ItemOf(const std::string& entry) const;
 
+    // Whether encryption.xml lists the entry as encrypted (font obfuscation
+    // aside); Read refuses such an entry.
+    bool IsEncrypted(const std::string& entry) const { return Encrypted.contains(entry); }
     // The bytes of an entry, within the archive's limits.
     std::string Read(const std::string& entry);
     std::optional<std::string> TryRead(const std::string& entry);
@@ -106,6 +113,7 @@ private:
     TEpubContentsSource Source = TEpubContentsSource::None;
     std::string ContentsFrom;
     std::string NavigationProblem;
+    std::string ContentsPageEntry;
     // Entries that encryption.xml lists as encrypted (font obfuscation,
     // which hides only embedded fonts, is not counted).
     std::unordered_map<std::string, std::string> Encrypted; // entry -> algorithm
