@@ -31,8 +31,8 @@ public:
     // Reads a whole text file and decodes it by its byte-order mark and size
     // (UTF-8 with mark, UTF-16 LE/BE with mark, otherwise single-byte text).
     // Raises TBookError with the system's error text when the file cannot be
-    // read.
-    std::u16string LoadTextFile(const std::u16string& fileName) const;
+    // read. `quiet` leaves out the log lines (a second reading of a file).
+    std::u16string LoadTextFile(const std::u16string& fileName, bool quiet = false) const;
 };
 
 // Text that declares no encoding, decoded as the loader decodes single-byte

@@ -171,14 +171,18 @@ bool TBookMaker::HasExtension(const std::u16string& extension, const std::u16str
 }
 
 void TBookMaker::SaveDump(const std::u16string& fileName, const std::u16string& text) {
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + 2 * text.size());
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
+    constexpr size_t kChunkUnits = 1 << 15; // written a piece at a time
     TOutputFile file(ToPath(fileName));
-    file.Write(bytes);
+    file.Write("\xFF\xFE");
+    std::string bytes;
+    for (size_t start = 0; start < text.size(); start += kChunkUnits) {
+        bytes.clear();
+        for (char16_t unit : std::u16string_view(text).substr(start, kChunkUnits)) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        file.Write(bytes);
+    }
     file.Close();
 }
 
@@ -326,7 +330,18 @@ void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
     Log(3, std::string("- ") + error.what());
     // The dump goes beside the work folders; a run that never got there
     // writes none.
-    if (InWorkDir) SaveDump(DumpFileName(Config.BookName), SourceText);
+    if (InWorkDir) {
+        // A text file's text was handed over to the analysis; it is read
+        // again for the dump.
+        if (SourceIsFile) {
+            try {
+                SourceText = LoadTextFile(Config.TextFileName, true);
+            } catch (const std::exception&) {
+                SourceText.clear(); // the file went away since
+            }
+        }
+        SaveDump(DumpFileName(Config.BookName), SourceText);
+    }
     if (clearFolders) {
         ClearDirectory(Config.Temp1Dir);
         ClearDirectory(Config.MetaInfDir);
@@ -381,6 +396,7 @@ void TBookMaker::MakeBook() {
     ClearDirectory(Config.Temp2Dir);
 
     SourceText.clear();
+    SourceIsFile = false;
     Config.TagsForced = true;
     const TSourceKind kind = SourceKindOf(Config.TextFileName);
     try {
@@ -411,7 +427,11 @@ void TBookMaker::MakeBook() {
         SaveDump(kSourceDumpName, SourceText);
 
     {
-        TBookText book(SourceText, Config);
+        // A text file's text moves into the analysis rather than being held
+        // twice (a large book would need twice the memory); should the book
+        // fail, the dump reads the file again. An imported text is kept.
+        SourceIsFile = kind == TSourceKind::Text;
+        TBookText book(SourceIsFile ? std::move(SourceText) : SourceText, Config);
         TBookMidlet midlet(Config);
         auto makeOne = [&](const std::u16string& name, TBookText& text, const std::string& line) {
             Log(6, line);

@@ -43,6 +43,7 @@ private:
 
     TBookConfig& Config;
     std::u16string SourceText; // the current book's imported text
+    bool SourceIsFile = false; // it was a text file's, handed over to the analysis
     bool InWorkDir = false;    // the work folders' folder is the current folder
 };
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace paginor {
 
@@ -30,19 +31,32 @@ void TBookMidlet::WriteBookTextFile(std::u16string_view piece, const std::u16str
 }
 
 // The written text is the full text followed by one space; its length is
-// TextLength, the first value of cfg.dat.
+// TextLength, the first value of cfg.dat. It is cut into pieces straight from
+// the book's parts, never made whole (a large book would be held twice).
 void TBookMidlet::WriteBookText() {
     std::u16string path;
     try {
         Log(7, ".. Writing text files");
-        const std::u16string text = BookText->FullText() + u" ";
-        TextLength = static_cast<int32_t>(text.size());
-        size_t pieces = 0;
-        for (size_t start = 0; start < text.size(); start += kBookPieceUnits, ++pieces) {
+        const auto parts = BookText->FullTextPieces();
+        std::vector<std::u16string_view> rest(parts.begin(), parts.end());
+        rest.push_back(u" ");
+        size_t total = 0;
+        for (const std::u16string_view part : rest)
+            total += part.size();
+        TextLength = static_cast<int32_t>(total);
+        size_t pieces = 0, next = 0;
+        std::u16string piece;
+        for (size_t start = 0; start < total; start += kBookPieceUnits, ++pieces) {
+            piece.clear();
+            while (piece.size() < kBookPieceUnits && next < rest.size()) {
+                const size_t take = std::min(kBookPieceUnits - piece.size(), rest[next].size());
+                piece.append(rest[next].substr(0, take));
+                rest[next].remove_prefix(take);
+                if (rest[next].empty()) ++next;
+            }
             path = Config->Temp1Dir + u"/" + BookFileName(pieces);
             Log(7, "  .. Writing text file (" + std::to_string(pieces + 1) + ") " + ToUtf8(path));
-            const size_t length = std::min(text.size() - start, kBookPieceUnits);
-            WriteBookTextFile(std::u16string_view(text).substr(start, length), path);
+            WriteBookTextFile(piece, path);
             Log(7, "+ Text file saved " + ToUtf8(path));
         }
         Log(6, "+ Total text files saved " + std::to_string(pieces));

@@ -29,6 +29,8 @@ public:
     std::u16string_view Run() const { return Text.substr(RunBegin, RunEnd - RunBegin); }
     // Source index of the current tag's "<".
     size_t Open() const { return TagOpen; }
+    // Source index of the current tag's ">".
+    size_t Close() const { return TagClose; }
     TTagName Name() const { return TagName; }
     // The argument: trimmed and lower-cased; the whole content when the
     // content holds no blank.

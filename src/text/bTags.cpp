@@ -51,12 +51,17 @@ std::vector<TLinkItem> CollectHeaders(std::u16string_view source, int32_t firstI
 // Second pass. The nesting state (set by "#link" and "#header", cleared by
 // either closing tag) guards against nested items; the link state (only
 // "#link" ... "#/link") puts the link's id character before every character.
+//
+// The new text is written over the source, in the same buffer, as long as it
+// stays behind the reading: tags leave room, and only a link's id characters
+// can catch up. Should the writing reach a character not read yet, what is
+// written so far moves to a buffer of its own and the rest goes there. A large
+// book is thus not held twice.
 class TTextWriter {
 public:
-    TTextWriter(std::u16string_view source, std::vector<TLinkItem>& records, int32_t nextId)
-        : NextId(nextId), Source(source), Records(records), HeaderCount(records.size()) {
-        Out.reserve(source.size() + source.size() / 8);
-    }
+    TTextWriter(std::u16string& text, std::vector<TLinkItem>& records, int32_t nextId)
+        : NextId(nextId), Text(text), Source(text), InPlace(text.data()), Records(records),
+          HeaderCount(records.size()) {}
 
     void Run() {
         TTagScanner tags(Source);
@@ -64,17 +69,32 @@ public:
         while (more) {
             more = tags.Next();
             Copy(tags.Run());
-            if (more) Tag(tags);
+            if (more) {
+                ReadEnd = tags.Close() + 1;
+                Tag(tags);
+            }
         }
         if (Linking) CloseLink();
     }
 
+    // Puts the new text in place of the source.
+    void Finish() {
+        if (InPlace)
+            Text.resize(Written);
+        else
+            Text = std::move(Out);
+    }
+
     int32_t NextId;
-    std::u16string Out;
     int32_t TocPosition = 0;
 
 private:
-    std::u16string_view Source;
+    std::u16string& Text;
+    std::u16string_view Source; // the text as it was; read ahead of the writing
+    char16_t* InPlace;          // while the writing stays in the source's buffer
+    size_t Written = 0;         // characters written in place
+    size_t ReadEnd = 0;         // the source before this index has been read
+    std::u16string Out;         // once the writing has left the source's buffer
     std::vector<TLinkItem>& Records;
     size_t HeaderCount;
     size_t HeadersDone = 0;
@@ -92,15 +112,28 @@ private:
     size_t TitleStart = 0;
     size_t LastSolid = std::u16string::npos;
 
-    int32_t OutPosition() const { return static_cast<int32_t>(Out.size()); }
+    size_t OutSize() const { return InPlace ? Written : Out.size(); }
+    char16_t OutAt(size_t i) const { return InPlace ? InPlace[i] : Out[i]; }
+    int32_t OutPosition() const { return static_cast<int32_t>(OutSize()); }
 
     void Put(char16_t c) {
-        if (c > 0x20) LastSolid = Out.size();
+        if (c > 0x20) LastSolid = OutSize();
+        if (InPlace && Written < ReadEnd) {
+            InPlace[Written++] = c;
+            return;
+        }
+        if (InPlace) { // the writing reached the reading
+            Out.reserve(Source.size() + Source.size() / 8);
+            Out.assign(InPlace, Written);
+            InPlace = nullptr;
+        }
         Out += c;
     }
 
     void Copy(std::u16string_view run) {
+        size_t next = static_cast<size_t>(run.data() - Source.data());
         for (char16_t c : run) {
+            ReadEnd = ++next;
             if (c == u'>') continue; // a ">" outside a tag never reaches the text
             if (Linking) Put(LinkChar);
             Put(c);
@@ -147,7 +180,7 @@ private:
         case TTagName::Header:
             CheckNesting(tags);
             Nesting = true;
-            HeaderOut = TitleStart = Out.size();
+            HeaderOut = TitleStart = OutSize();
             HeaderSource = tags.Open();
             break;
         case TTagName::HeaderEnd:
@@ -186,9 +219,9 @@ private:
             header.Position != static_cast<int32_t>(HeaderSource))
             return;
         ++HeadersDone;
-        while (TitleStart < Out.size() && Out[TitleStart] <= 0x20)
+        while (TitleStart < OutSize() && OutAt(TitleStart) <= 0x20)
             ++TitleStart;
-        const size_t end = TitleStart < Out.size() ? LastSolid + 1 : TitleStart;
+        const size_t end = TitleStart < OutSize() ? LastSolid + 1 : TitleStart;
         const size_t titleLength = end - TitleStart;
         TocLength += 2 * titleLength + 2;
         if (TocLength > kMaxTocLength)
@@ -199,7 +232,7 @@ private:
         line.reserve(2 * titleLength + 2);
         for (size_t i = TitleStart; i < end; ++i) {
             line += mark;
-            line += Out[i] < 0x20 ? u' ' : Out[i];
+            line += OutAt(i) < 0x20 ? u' ' : OutAt(i);
         }
         line += mark;
         line += kLineFeed;
@@ -241,12 +274,21 @@ std::string RecordLine(size_t index, const TLinkItem& item) {
 
 void TBookText::ProcessTags() {
     Log(7, ".. Processing tags in text");
+    // Without "<" and ">" the text has no tag and stays as it is: it is not
+    // copied (a large plain book would otherwise be held twice).
+    if (Text.find_first_of(u"<>") == std::u16string::npos) {
+        TocPosition = 0;
+        TocText.clear();
+        Links.clear();
+        LastLinkId = FirstLinkId - 1;
+        return;
+    }
     std::vector<TLinkItem> records = CollectHeaders(Text, FirstLinkId);
     TTextWriter writer(Text, records, FirstLinkId + static_cast<int32_t>(records.size()));
     writer.Run();
     CheckLinkIdRoom(static_cast<int64_t>(writer.NextId) - FirstLinkId);
 
-    Text = std::move(writer.Out);
+    writer.Finish();
     Length = static_cast<int32_t>(Text.size());
     TocPosition = writer.TocPosition;
     TocText.clear();

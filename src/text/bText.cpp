@@ -21,15 +21,14 @@ constexpr size_t kMaxSourceLength = std::numeric_limits<int32_t>::max() / 2 - 1;
 
 } // namespace
 
-TBookText::TBookText(const std::u16string& sourceText, const TBookConfig& config)
+TBookText::TBookText(std::u16string sourceText, const TBookConfig& config)
     : Length(static_cast<int32_t>(std::min(sourceText.size(), kMaxSourceLength + 1))),
-      Config(&config), Text(sourceText), Head(config.TextHead), Tail(config.TextTail) {
-    Log(6, ".. Processing source text; text size " + std::to_string(sourceText.size()) +
-               ", head size " + std::to_string(Head.size()) + ", tail size " +
-               std::to_string(Tail.size()));
+      Config(&config), Text(std::move(sourceText)), Head(config.TextHead), Tail(config.TextTail) {
+    Log(6, ".. Processing source text; text size " + std::to_string(Text.size()) + ", head size " +
+               std::to_string(Head.size()) + ", tail size " + std::to_string(Tail.size()));
     if (Length == 0) throw TBookError("Length of source text is 0");
-    if (sourceText.size() > kMaxSourceLength)
-        throw TBookError("Source text is too large: " + std::to_string(sourceText.size()) +
+    if (Text.size() > kMaxSourceLength)
+        throw TBookError("Source text is too large: " + std::to_string(Text.size()) +
                          " characters");
     FindFirstLinkId();
     LastLinkId = FirstLinkId - 1;
@@ -81,11 +80,18 @@ void TBookText::CheckLinkIdRoom(int64_t needed) const {
                          std::to_string(LinkIdRoom));
 }
 
+std::array<std::u16string_view, 5> TBookText::FullTextPieces() const {
+    const size_t toc = std::min(static_cast<size_t>(std::max(TocPosition, 0)), Text.size());
+    const std::u16string_view text = Text;
+    return {Head, text.substr(0, toc), TocText, text.substr(toc), Tail};
+}
+
 std::u16string TBookText::FullText() const {
-    size_t toc = std::min(static_cast<size_t>(std::max(TocPosition, 0)), Text.size());
+    const auto pieces = FullTextPieces();
     std::u16string full;
     full.reserve(Head.size() + Text.size() + TocText.size() + Tail.size());
-    full.append(Head).append(Text, 0, toc).append(TocText).append(Text, toc).append(Tail);
+    for (const std::u16string_view piece : pieces)
+        full.append(piece);
     return full;
 }
 
@@ -98,9 +104,9 @@ void TBookText::ResolveFinalPositions() {
 
 std::u16string TBookText::BuildCharset() const {
     std::vector<int64_t> counts(kCodeCount, 0);
-    const std::u16string full = FullText();
-    for (char16_t c : full)
-        if (c < FirstLinkId || c > LastLinkId) ++counts[c];
+    for (const std::u16string_view piece : FullTextPieces())
+        for (char16_t c : piece)
+            if (c < FirstLinkId || c > LastLinkId) ++counts[c];
     std::vector<char16_t> codes;
     for (int32_t code = 0; code < kCodeCount; ++code)
         if (counts[code] > 0) codes.push_back(static_cast<char16_t>(code));

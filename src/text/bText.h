@@ -6,8 +6,10 @@
 #include "config/bConfig.h"
 #include "core/bObject.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace paginor {
@@ -25,8 +27,9 @@ struct TLinkItem {
 class TBookText : public TBookObject {
 public:
     // Runs the whole analysis; raises TBookError on an empty text or a tag
-    // error.
-    TBookText(const std::u16string& sourceText, const TBookConfig& config);
+    // error. The source becomes the text: a caller that needs it no more
+    // moves it in, so that a large book is not held twice.
+    TBookText(std::u16string sourceText, const TBookConfig& config);
     // An empty part: Head = TextHead, Tail = TextTail, everything else empty.
     explicit TBookText(const TBookConfig& config);
 
@@ -45,6 +48,9 @@ public:
 
     // Head, then Text with TocText inserted after TocPosition characters, then Tail.
     std::u16string FullText() const;
+    // The pieces FullText() is made of, in order, without making it: Head,
+    // Text up to TocPosition, TocText, the rest of Text, Tail.
+    std::array<std::u16string_view, 5> FullTextPieces() const;
     // Sets FinalPosition of every record to its index in FullText().
     void ResolveFinalPositions();
     // Every distinct character of FullText() except link ids, most frequent first.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,6 +70,44 @@ TEST_F(LoaderTest, DecodesByMarkAndSize) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(Load(c.Bytes), c.Expected) << c.Name;
+}
+
+TEST(LegacyCharsets, DecodeWholeTextsAndRefuseBytesTheyDoNotDefine) {
+    const std::string russian = "Съешь же ещё этих мягких французских булок";
+    const std::string japanese = "日本語のテキスト、かなとカナ";
+    const std::string beyondBmp = "漢字 \xF0\xA0\x80\x80 x"; // U+20000, a surrogate pair
+    const std::string sjis = EncodeText(japanese, "SHIFT_JIS");
+    struct {
+        const char* Name;
+        std::string Bytes;
+        std::string Charset;
+        std::optional<std::u16string> Expected;
+    } const cases[] = {
+        {"a single-byte code page", EncodeText(russian, "CP1251"), "WINDOWS-1251",
+         FromUtf8(russian)},
+        {"KOI8-R", EncodeText(russian, "KOI8-R"), "KOI8-R", FromUtf8(russian)},
+        {"a multi-byte charset", sjis, "SHIFT_JIS", FromUtf8(japanese)},
+        {"a character beyond the first plane", EncodeText(beyondBmp, "GB18030"), "GB18030",
+         FromUtf8(beyondBmp)},
+        {"a byte the code page leaves undefined", "ok\x98", "WINDOWS-1251", std::nullopt},
+        {"a sequence cut short", sjis.substr(0, sjis.size() - 1), "SHIFT_JIS", std::nullopt},
+        {"an unknown charset", "abc", "X-NOTHING", std::nullopt},
+        {"nothing at all", "", "SHIFT_JIS", u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeCharsetText(c.Bytes, c.Charset), c.Expected) << c.Name;
+}
+
+TEST_F(LoaderTest, ALargeLegacyTextIsDetectedAndDecodedWhole) {
+    // Several megabytes: detection reads a sample, decoding every byte. The
+    // lower-case prose is the kind uchardet takes for Mac Cyrillic.
+    const std::string line = "жили-были дед да баба, и была у них курочка ряба.\r\n";
+    std::string utf8;
+    while (utf8.size() < (6u << 20))
+        utf8 += line;
+    utf8 += "Конец."; // capitals, at the very end, outside the sample
+    const std::string bytes = EncodeText(utf8, "CP1251") + " "; // odd size
+    EXPECT_EQ(Load(bytes), FromUtf8(utf8 + " "));
 }
 
 TEST_F(LoaderTest, MarkedUtf8DecoderIsTolerant) {

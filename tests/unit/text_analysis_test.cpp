@@ -60,6 +60,17 @@ TEST(TextAnalysis, WorkedExampleFromSourceToFinalPositions) {
     EXPECT_EQ(book.Links[1].FinalPosition, 31);
 }
 
+// The text of a link as the analysis writes it: its id character before
+// every character and after the last.
+std::u16string Linked(std::u16string_view text, char16_t id) {
+    std::u16string out(1, id);
+    for (char16_t c : text)
+        out.append({c, id});
+    return out;
+}
+
+const std::u16string kLetters = u"abcdefghijklmnopqrstuvwxyz";
+
 TEST(TextAnalysis, TagsBecomeLinkIdCharactersAndRecords) {
     struct TCase {
         std::u16string Source;
@@ -92,6 +103,15 @@ TEST(TextAnalysis, TagsBecomeLinkIdCharactersAndRecords) {
         {u"a<#image x><#link http y>b<#/link><#image z>",
          u"a\1\2b\2\3",
          {{'I', u"Ix", 1}, {'h', u"hy", 2}, {'I', u"Iz", 5}}},
+        // The text is written over the source while it stays behind the
+        // reading; a link longer than the room its tags left catches up, and
+        // the rest (a title, a picture, more text) is written elsewhere.
+        {u"<#link http x>" + kLetters + u"<#/link><#header 1> Tail <#/header><#image p>end",
+         Linked(kLetters, u'\2') + u" Tail \3end",
+         {{'t', Linked(u"Tail", u'\1') + u"\n", 53}, {'h', u"hx", 0}, {'I', u"Ip", 59}}},
+        {u"<#header 1>Long title<#/header><#link http x>" + kLetters + u"<#/link>",
+         u"Long title" + Linked(kLetters, u'\2'),
+         {{'t', Linked(u"Long title", u'\1') + u"\n", 0}, {'h', u"hx", 10}}},
     };
     const TBookConfig config = TextConfig();
     for (const auto& c : cases) {
