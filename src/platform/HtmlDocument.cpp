@@ -299,6 +299,42 @@ private:
     int PreDepth = 0;
 };
 
+// Word writes "downlevel-revealed" conditional comments around list numbers
+// and the like: "<![if !supportLists]>1.<![endif]>". Browsers take "<![" up to
+// the next ">" for a comment and show what stands between; libxml2 would show
+// the markers as text, so they go. A CDATA section (XHTML) becomes its text,
+// which libxml2's HTML parser would show with its markers too; comments are
+// passed over whole.
+std::string WithoutBogusComments(const std::string& text) {
+    std::string out;
+    size_t kept = 0, at = 0;
+    while ((at = text.find("<!", at)) != std::string::npos) {
+        if (text.compare(at, 4, "<!--") == 0) {
+            const size_t end = text.find("-->", at + 4);
+            if (end == std::string::npos) break;
+            at = end + 3;
+            continue;
+        }
+        const bool data = text.compare(at, 9, "<![CDATA[") == 0;
+        const size_t end = data ? text.find("]]>", at) : text.find('>', at);
+        if (end == std::string::npos) break;
+        if (text.compare(at, 3, "<![") == 0) {
+            out.append(text, kept, at - kept);
+            if (data)
+                for (const char c : std::string_view(text).substr(at + 9, end - at - 9))
+                    out += c == '<'   ? "&lt;"
+                           : c == '>' ? "&gt;"
+                           : c == '&' ? "&amp;"
+                                      : std::string(1, c);
+            kept = end + (data ? 3 : 1);
+        }
+        at = end + 1;
+    }
+    if (kept == 0) return text;
+    out.append(text, kept, std::string::npos);
+    return out;
+}
+
 struct THtmlContextDeleter {
     void operator()(htmlParserCtxtPtr context) const { htmlFreeParserCtxt(context); }
 };
@@ -326,7 +362,7 @@ std::u16string DecodeHtmlPage(std::string_view bytes) {
 
 void ReadHtmlInto(TWordDocumentBuilder& builder, std::string_view bytes, const std::string& name,
                   const TPictureSource& pictures) {
-    const std::string text = ToUtf8(DecodeHtmlPage(bytes));
+    const std::string text = WithoutBogusComments(ToUtf8(DecodeHtmlPage(bytes)));
     if (text.size() > static_cast<size_t>(INT_MAX))
         throw TBookError("Can't read " + name + ": the page is larger than 2 GB");
     std::unique_ptr<htmlParserCtxt, THtmlContextDeleter> context(htmlNewParserCtxt());

@@ -98,6 +98,12 @@ TEST_F(WordImport, PagesBecomeTaggedText) {
         {"a link running past its paragraph stays text",
          "<pre><a href=\"http://x.example/\">one\ntwo</a></pre><p><a href=\"\">empty</a></p>",
          P("one") + P("two") + P("empty")},
+        {"Word's list markers and conditional comments",
+         "<!--[if gte mso 9]><xml><w:WordDocument></w:WordDocument></xml><![endif]-->"
+         "<p class=MsoListParagraph><![if !supportLists]><span style='mso-list:Ignore'>1."
+         "<span>&nbsp;</span></span><![endif]>First<o:p></o:p></p>"
+         "<p><![CDATA[kept<]]>x</p>",
+         P("1.\u00A0First") + P("kept\u2039x")},
         {"blocks, line breaks, pre lines, scripts, styles and entities",
          "<style>p { color: red }</style><script>var x = '<p>no</p>';</script>"
          "<p>Line one<br>line   two &amp; &lt;three&gt;&nbsp;</p><pre>a  b\n\nc</pre>"
