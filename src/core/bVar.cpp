@@ -154,6 +154,22 @@ std::string TrimControls(std::string_view text) {
     return std::string(Trimmed(text));
 }
 
+std::string CollapseBlanks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool blank = false;
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) <= ' ') {
+            blank = !out.empty();
+            continue;
+        }
+        if (blank) out += ' ';
+        blank = false;
+        out += c;
+    }
+    return out;
+}
+
 namespace {
 
 int HexValue(char c) {

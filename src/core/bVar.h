@@ -30,6 +30,9 @@ std::u16string LowerCase(std::u16string_view text);
 std::u16string_view TrimControlsView(std::u16string_view text);
 std::u16string TrimControls(std::u16string_view text);
 std::string TrimControls(std::string_view text);
+// Every run of characters of code U+0020 or lower becomes one blank, and
+// none is kept at either end: "  a\n\tb " -> "a b".
+std::string CollapseBlanks(std::string_view text);
 
 // URI references: "%20" -> " " (a "%" without two hexadecimal digits after
 // it stays), and whether the reference begins with a scheme ("http:",

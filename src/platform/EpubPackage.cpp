@@ -1,6 +1,7 @@
 #include "platform/EpubPackage.h"
 
 #include "core/bObject.h"
+#include "core/bVar.h"
 
 #include <libxml/HTMLparser.h>
 
@@ -110,18 +111,7 @@ void CollectText(TXmlNode node, std::string& out) {
 std::string TextContent(TXmlNode node) {
     std::string raw;
     CollectText(node, raw);
-    std::string text;
-    bool blank = false;
-    for (const char c : raw) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            blank = !text.empty();
-            continue;
-        }
-        if (blank) text += ' ';
-        blank = false;
-        text += c;
-    }
-    return text;
+    return CollapseBlanks(raw);
 }
 
 // A reference split into the entry it names (relative to `base`) and its

@@ -1,6 +1,7 @@
 #include "platform/Xml.h"
 
 #include "core/bObject.h"
+#include "core/bVar.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -49,18 +50,7 @@ std::string AttributeValue(const xmlAttr* attribute) {
 // libxml2's messages end in a line break and some span two lines ("Bytes:
 // 0x93 ..."); the program's messages are one line.
 std::string TrimMessage(std::string_view message) {
-    std::string line;
-    bool blank = false;
-    for (char c : message) {
-        if (static_cast<unsigned char>(c) <= ' ') {
-            blank = !line.empty();
-            continue;
-        }
-        if (blank) line += ' ';
-        blank = false;
-        line += c;
-    }
-    return line;
+    return CollapseBlanks(message);
 }
 
 // What the parser reported while it ran; kept in the parser context's
