@@ -98,8 +98,14 @@ std::u16string TBookText::FullText() const {
 void TBookText::ResolveFinalPositions() {
     const auto head = static_cast<int32_t>(Head.size());
     const auto toc = static_cast<int32_t>(TocText.size());
-    for (auto& link : Links)
-        link.FinalPosition = link.Position + head + (link.Position > TocPosition ? toc : 0);
+    // A record at the table of contents' place leads to its first character
+    // (a part link leads there), except a header: its heading follows the
+    // contents, and a contents entry that led to the contents would go nowhere.
+    for (auto& link : Links) {
+        const bool behind =
+            link.Position > TocPosition || (link.Kind == 't' && link.Position == TocPosition);
+        link.FinalPosition = link.Position + head + (behind ? toc : 0);
+    }
 }
 
 std::u16string TBookText::BuildCharset() const {

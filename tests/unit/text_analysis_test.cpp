@@ -268,15 +268,22 @@ TEST(TextAnalysis, TableOfContentsPlace) {
     TBookText several(u"ab<#tableofcontent>cd<#tableofcontent>e", config);
     EXPECT_EQ(several.TocPosition, 4);
 
-    // A header right at the table of contents leads to its first character.
+    // A header right at the table of contents leads to its heading, behind
+    // the contents (a web page or EPUB that opens with a heading); a label
+    // there leads to the contents' first character.
     TBookConfig withHead = TextConfig();
     withHead.TextHead = u"HEAD";
     withHead.TextTail = u"TAIL";
-    TBookText book(u"intro <#tableofcontent><#header>T<#/header> text", withHead);
+    TBookText book(u"intro <#tableofcontent><#label top><#header>T<#/header> text"
+                   u"<#link label top>up<#/link>",
+                   withHead);
     EXPECT_EQ(book.TocPosition, 6);
-    EXPECT_EQ(book.FullText(), u"HEADintro " + book.TocText + u"T textTAIL");
+    const std::u16string full = book.FullText();
+    EXPECT_EQ(full.substr(0, 10 + book.TocText.size() + 6),
+              u"HEADintro " + book.TocText + u"T text");
     book.ResolveFinalPositions();
-    EXPECT_EQ(book.Links[0].FinalPosition, 4 + 6);
+    EXPECT_EQ(full[book.Links[0].FinalPosition], u'T');
+    EXPECT_EQ(book.Links[1].FinalPosition, 4 + 6);
 }
 
 TEST(TextAnalysis, FullTextPutsTheContentsAfterAShortText) {
