@@ -287,14 +287,19 @@ void TBookMaker::CreateWorkFolders() {
         {&Config.Temp2Dir, u"temp2"},
     };
     for (const auto& [field, defaultName] : folders) {
-        if (IsFolder(*field)) continue;
+        const bool output = field == &Config.OutputDir;
+        // A relative output folder is taken from the work place, which is
+        // not the folder the user started in: the log names it in full.
+        if (IsFolder(*field)) {
+            if (output && field->front() != u'/') *field = FromPath(FullFolderPath(*field));
+            continue;
+        }
         const std::u16string configured = *field;
         *field = Config.WorkDir + defaultName;
         // A mistyped output folder must not hide where the book went.
-        if (field == &Config.OutputDir && !configured.empty() &&
-            FullFolderPath(configured) != FullFolderPath(*field))
-            Log(6, "? Output folder " + ToUtf8(configured) + " does not exist; the midlets go to " +
-                       ToUtf8(*field));
+        if (output && !configured.empty() && FullFolderPath(configured) != FullFolderPath(*field))
+            Log(6, "? Output folder " + FullFolderPath(configured).string() +
+                       " does not exist; the midlets go to " + ToUtf8(*field));
         MakeDirectory(*field);
     }
 }

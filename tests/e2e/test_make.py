@@ -504,6 +504,32 @@ class MakeTest(unittest.TestCase):
                 self.assertEqual([line for line in lines if line.startswith("?")], [])
         self.assertTrue(os.path.exists(os.path.join(self.books, "Story.jar")))
 
+    def test_relative_output_folders_are_named_in_full(self):
+        # A relative output folder is taken from the program's folder, not
+        # from the folder the user is in (which holds an "out" of its own):
+        # the log names the folders in full, so the user can find the book.
+        self.book("story.txt", b"A story.")
+        os.mkdir(os.path.join(self.books, "out"))
+        os.mkdir(os.path.join(self.program.dir, "shelf"))
+        cases = [
+            # (OutputDir, the folder named where the JAR is saved, told)
+            ("out", self.out("")[:-1],
+             ["? Output folder %s/out does not exist; the midlets go to %s"
+              % (self.program.dir, self.out("")[:-1])]),
+            ("shelf", os.path.join(self.program.dir, "shelf"), []),
+            (".", self.program.dir, []),
+            ("midlets/../shelf/", os.path.join(self.program.dir, "shelf"), []),
+        ]
+        for output, folder, told in cases:
+            with self.subTest(output=output):
+                status, lines = self.make(BookName="Story", TextFileName="story.txt", OutputDir=output)
+                self.assertEqual(status, 0, lines)
+                self.assertEqual([line for line in lines if line.startswith("?")], told)
+                self.assertIn("+ JAR file saved %s/Story.jar" % folder, lines)
+                self.assertIn("+ JAD files saved %s/Story.jad" % folder, lines)
+                self.assertTrue(os.path.isfile(os.path.join(folder, "Story.jar")))
+        self.assertEqual(os.listdir(os.path.join(self.books, "out")), [])
+
     # --- the lock and the bundled example ---------------------------------
 
     def test_second_run_waits_for_the_lock(self):
