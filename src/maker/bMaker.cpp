@@ -109,9 +109,11 @@ bool HasAnyExtension(const std::u16string& name, const auto& extensions) {
 }
 
 // Names of the plain files in the folder (current folder when empty) whose
-// names match the mask ("*.*" matches every name), sorted.
-std::vector<std::u16string> MatchingFiles(const std::u16string& folder,
-                                          const std::u16string& mask) {
+// names match the mask ("*.*" matches every name), sorted. A name that is
+// not UTF-8 (a file from an old archive or another system) would not lead
+// back to its file once converted: it goes to notUtf8 instead, when given.
+std::vector<std::u16string> MatchingFiles(const std::u16string& folder, const std::u16string& mask,
+                                          std::vector<std::u16string>* notUtf8 = nullptr) {
     const std::string pattern = mask == u"*.*" ? "*" : ToUtf8(mask);
     std::vector<std::u16string> names;
     std::error_code ec;
@@ -120,10 +122,15 @@ std::vector<std::u16string> MatchingFiles(const std::u16string& folder,
         std::error_code typeError;
         if (it->is_directory(typeError)) continue;
         const std::string name = it->path().filename().string();
-        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0)
-            names.push_back(FromUtf8(name));
+        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
+        const std::u16string converted = FromUtf8(name);
+        if (ToUtf8(converted) == name)
+            names.push_back(converted);
+        else if (notUtf8)
+            notUtf8->push_back(converted);
     }
     std::sort(names.begin(), names.end());
+    if (notUtf8) std::sort(notUtf8->begin(), notUtf8->end());
     return names;
 }
 
@@ -383,7 +390,13 @@ void TBookMaker::MakeFolderBooks() {
     // and cover (a file in the picture folder, emptied before the next book)
     // do not pass to the books after it.
     const std::u16string bookInfo = Config.BookInfo, splashFileName = Config.SplashFileName;
-    for (const std::u16string& entry : MatchingFiles(folder, mask)) {
+    std::vector<std::u16string> notUtf8;
+    const std::vector<std::u16string> entries = MatchingFiles(folder, mask, &notUtf8);
+    for (const std::u16string& entry : notUtf8)
+        if (HasAnyExtension(entry, kSourceExtensions))
+            Log(6, "? Source file " + ToUtf8(folder + entry) +
+                       " is passed over: its name is not UTF-8 (rename it to build it)");
+    for (const std::u16string& entry : entries) {
         if (!HasAnyExtension(entry, kSourceExtensions)) continue;
         Config.BookInfo = bookInfo;
         Config.SplashFileName = splashFileName;

@@ -329,6 +329,22 @@ class MakeTest(unittest.TestCase):
                          ["Story.jad", "Story.jar", "a.b.jad", "a.b.jar"])
         self.assertIn("+ BookName is set to [a.b]", lines)
 
+    def test_folder_mode_passes_over_names_that_are_not_utf8(self):
+        # A Latin-1 name from an old archive cannot be named again once read
+        # as text: it is passed over with a line, and the other books build.
+        with open(os.path.join(self.books.encode(), b"\xe9t\xe9.txt"), "wb") as f:
+            f.write(b"Summer.")
+        with open(os.path.join(self.books.encode(), b"\xe9t\xe9.md"), "wb") as f:
+            f.write(b"Not a source.")
+        self.book("Зима.txt", "Зимняя книга.".encode("utf-8"))
+        status, lines = self.make("-makeall", TextFileName=os.path.join(self.books, "*.*"))
+        self.assertEqual(status, 0, lines)
+        self.assertEqual([line for line in lines if line.startswith("?")],
+                         ["? Source file %s/\ufffdt\ufffd.txt is passed over: its name is not UTF-8 "
+                          "(rename it to build it)" % self.books])
+        self.assertEqual(sorted(os.listdir(self.out(""))), ["Зима.jad", "Зима.jar"])
+        self.assertFalse([name for name in os.listdir(self.program.dir) if name.endswith(".dump")])
+
     def test_folder_mode_stops_at_a_failing_book(self):
         self.book("a.txt", b"First book.")
         self.book("b.txt", b"")
