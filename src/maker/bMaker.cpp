@@ -304,9 +304,13 @@ void TBookMaker::CreateWorkFolders() {
         const std::u16string configured = *field;
         *field = Config.WorkDir + defaultName;
         // A mistyped output folder must not hide where the book went.
-        if (output && !configured.empty() && FullFolderPath(configured) != FullFolderPath(*field))
+        if (output && !configured.empty() && FullFolderPath(configured) != FullFolderPath(*field)) {
+            std::error_code ec;
+            const bool exists = fs::exists(ToPath(configured), ec);
             Log(6, "? Output folder " + FullFolderPath(configured).string() +
-                       " does not exist; the midlets go to " + ToUtf8(*field));
+                       (exists ? " is not a folder" : " does not exist") + "; the midlets go to " +
+                       ToUtf8(*field));
+        }
         MakeDirectory(*field);
     }
 }
@@ -409,6 +413,12 @@ void TBookMaker::MakeFolderBooks() {
 }
 
 void TBookMaker::MakeBook() {
+    // The example configuration leaves both empty; said plainly rather than
+    // as a file without a name that is not found.
+    if (Config.TextFileName.empty())
+        throw TBookError("TextFileName is empty: the configuration names no book to build");
+    if (Config.BookName.empty())
+        throw TBookError("BookName is empty: the configuration gives the midlet no name");
     Config.TextFileName = Config.ResolveFileName(Config.TextFileName);
     Config.SourceDir = FolderPart(Config.TextFileName);
     ClearDirectory(Config.Temp2Dir);

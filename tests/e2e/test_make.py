@@ -407,6 +407,13 @@ class MakeTest(unittest.TestCase):
              None),
             ({"TextFileName": "tags.txt"},
              ["- Can't create midlet", "- Tag is not closed: #label b> more<#/link>"], None),
+            # The example configuration's two empty keys.
+            ({"TextFileName": ""},
+             ["- Can't create midlet", "- TextFileName is empty: the configuration names no book to build"],
+             None),
+            ({"TextFileName": "plain.txt", "BookName": ""},
+             ["- Can't create midlet", "- BookName is empty: the configuration gives the midlet no name"],
+             None),
             ({"TextFileName": "page.html"}, None, "page.html"),
             ({"TextFileName": "plain.txt", "OutputDir": "/proc", "BookName": "Out"}, None, None),
         ]
@@ -533,6 +540,9 @@ class MakeTest(unittest.TestCase):
              ["? Output folder %s/out does not exist; the midlets go to %s"
               % (self.program.dir, self.out("")[:-1])]),
             ("shelf", os.path.join(self.program.dir, "shelf"), []),
+            (os.path.join(self.books, "story.txt"), self.out("")[:-1],
+             ["? Output folder %s/story.txt is not a folder; the midlets go to %s"
+              % (self.books, self.out("")[:-1])]),
             (".", self.program.dir, []),
             ("midlets/../shelf/", os.path.join(self.program.dir, "shelf"), []),
         ]
