@@ -419,6 +419,14 @@ void TBookMaker::MakeBook() {
         throw TBookError("TextFileName is empty: the configuration names no book to build");
     if (Config.BookName.empty())
         throw TBookError("BookName is empty: the configuration gives the midlet no name");
+    // A book that asks for its code must have one: with 0 (a Password that
+    // is missing or not a number) it would open to anyone, its text unmasked.
+    constexpr int kLargestPassword = 999999; // six digits
+    if ((Config.PasswordMode == 1 || Config.PasswordMode == 2) &&
+        (Config.Password <= 0 || Config.Password > kLargestPassword))
+        throw TBookError("PasswordMode " + std::to_string(Config.PasswordMode) +
+                         " asks for a code, but Password " + std::to_string(Config.Password) +
+                         " is not a code of 3 to 6 digits");
     Config.TextFileName = Config.ResolveFileName(Config.TextFileName);
     Config.SourceDir = FolderPart(Config.TextFileName);
     ClearDirectory(Config.Temp2Dir);

@@ -414,6 +414,13 @@ class MakeTest(unittest.TestCase):
             ({"TextFileName": "plain.txt", "BookName": ""},
              ["- Can't create midlet", "- BookName is empty: the configuration gives the midlet no name"],
              None),
+            # A protected book without a code would open to anyone.
+            ({"TextFileName": "plain.txt", "PasswordMode": "1", "Password": "abc"},
+             ["- Can't create midlet", "- PasswordMode 1 asks for a code, but Password 0 is not a code "
+              "of 3 to 6 digits"], None),
+            ({"TextFileName": "plain.txt", "PasswordMode": "2", "Password": "1234567"},
+             ["- Can't create midlet", "- PasswordMode 2 asks for a code, but Password 1234567 is not a "
+              "code of 3 to 6 digits"], None),
             ({"TextFileName": "page.html"}, None, "page.html"),
             ({"TextFileName": "plain.txt", "OutputDir": "/proc", "BookName": "Out"}, None, None),
         ]
