@@ -49,6 +49,8 @@ def main():
         if not args.password:
             sys.exit("preview: the book asks for a password; give it with --password")
         unlock = ["type:" + args.password, "cmd:Ok"]
+        if "Password protection" in host(args, args.jar, ["key:fire"] + unlock + ["idle", "dump"]):
+            sys.exit("preview: the book does not open with the password " + args.password)
     actions = [shot("start.png"), "key:fire"] + unlock + [shot("page1.png"), "key:down", "idle", shot("page2.png"),
                                                           "key:down", "idle", shot("page3.png"), "key:1",
                                                           "select:0", "idle", shot("contents.png")]

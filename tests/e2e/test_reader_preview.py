@@ -50,9 +50,19 @@ class Preview(unittest.TestCase):
         proc, _ = self.preview(book)
         self.assertNotEqual(proc.returncode, 0)
         self.assertIn("--password", proc.stderr)
+        proc, _ = self.preview(book, "--password", "816")
+        self.assertNotEqual(proc.returncode, 0)
+        self.assertIn("does not open with the password 816", proc.stderr)
         proc, out = self.preview(book, "--password", "815")
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertNotEqual(self.read(out, "start.png"), self.read(out, "page1.png"))
+
+    def test_host_help(self):
+        host = os.path.join(os.environ["PAGINOR_BUILD_DIR"], "tools", "midp-host", "midp-host.jar")
+        proc = subprocess.run(["java", "-jar", host, "--help"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        self.assertTrue(proc.stdout.startswith("usage: midp-host "), proc.stdout)
+        self.assertEqual(proc.stderr, "")
 
 
 if __name__ == "__main__":

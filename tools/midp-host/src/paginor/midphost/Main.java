@@ -145,6 +145,10 @@ public final class Main {
                 host.strict = true;
                 continue;
             }
+            if (opt.equals("--help")) {
+                System.out.println(USAGE);
+                return 0;
+            }
             if (i >= args.length) throw new UsageError("missing value for " + opt);
             String value = args[i++];
             if (opt.equals("--size")) {
