@@ -365,14 +365,15 @@ void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
     }
 }
 
-// The folder named by the pattern, relative to the work folders' folder (the
-// current folder, beside the program unless it is an installed or read-only
-// copy) as it stands; when that folder holds no match, the same
-// folder below the start folder, then below the configuration's folder.
+// The folder named by the pattern: a relative one below the start folder
+// when it holds a match, else below the configuration's folder, else below
+// the work folders' folder (the current folder, beside the program unless it
+// is an installed or read-only copy). The user's folders come first: a build
+// tree, where the program lives, holds files of its own ("*.txt" matches
+// CMakeCache.txt) that are no one's books.
 std::u16string TBookMaker::SearchFolder(const std::u16string& folder,
                                         const std::u16string& mask) const {
-    if ((!folder.empty() && folder.front() == u'/') || !MatchingFiles(folder, mask).empty())
-        return folder;
+    if (!folder.empty() && folder.front() == u'/') return folder;
     for (const std::u16string* base : {&Config.StartDir, &Config.ConfigDir})
         if (!base->empty() && !MatchingFiles(*base + folder, mask).empty()) return *base + folder;
     return folder;

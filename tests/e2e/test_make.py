@@ -329,6 +329,33 @@ class MakeTest(unittest.TestCase):
                          ["Story.jad", "Story.jar", "a.b.jad", "a.b.jar"])
         self.assertIn("+ BookName is set to [a.b]", lines)
 
+    def test_folder_mode_looks_for_a_relative_pattern_in_the_users_folders_first(self):
+        # The program's folder holds text files of its own, as a build tree
+        # does (CMakeCache.txt); "*.txt" means the user's books.
+        with open(os.path.join(self.program.dir, "Cache.txt"), "wb") as f:
+            f.write(b"The program's own file.")
+        elsewhere = os.path.join(self.root, "elsewhere")
+        config_folder = os.path.join(self.root, "config")
+        for folder in (elsewhere, config_folder):
+            os.mkdir(folder)
+        self.book("story.txt", b"A story.")
+        cases = [
+            # (configuration's folder, start folder, pattern, the books built)
+            (self.books, self.books, "*.txt", ["story"]),
+            (self.books, elsewhere, "*.txt", ["story"]),
+            (config_folder, self.root, "books/*.txt", ["story"]),
+            (config_folder, elsewhere, "*.txt", ["Cache"]),
+        ]
+        for cfg_folder, start, pattern, built in cases:
+            with self.subTest(cfg=cfg_folder, start=start, pattern=pattern):
+                shutil.rmtree(self.out(""), ignore_errors=True)
+                cfg = os.path.join(cfg_folder, "book.cfg")
+                write_config(cfg, TextFileName=pattern, OutputDir="midlets", ImageMode="0")
+                status, lines = self.program.run("-makeall", cfg, cwd=start)
+                self.assertEqual(status, 0, lines)
+                expected = sorted(name + ext for name in built for ext in (".jad", ".jar"))
+                self.assertEqual(sorted(os.listdir(self.out(""))), expected)
+
     def test_folder_mode_passes_over_names_that_are_not_utf8(self):
         # A Latin-1 name from an old archive cannot be named again once read
         # as text: it is passed over with a line, and the other books build.
