@@ -73,6 +73,19 @@ class CommandLineTest(unittest.TestCase):
                                     timeout=60).returncode
         self.assertEqual(status, 1)
 
+    def test_config_file_name_that_is_not_utf8(self):
+        # A Latin-1 name: refused as it is, never taken for another name.
+        name = b"\xe9t\xe9.cfg"
+        with open(os.path.join(self.dir.encode(), name), "wb") as f:
+            f.write(b"BookName=Summer\r\n")
+        for option in ["-config", "-make", "-makeall"]:
+            with self.subTest(option=option):
+                result = subprocess.run([PAGINOR, option, name], cwd=self.dir, capture_output=True, timeout=60)
+                lines = result.stdout.decode("utf-8").split("\n")
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(lines[2:], ["Config file name \ufffdt\ufffd.cfg is not UTF-8; rename the file", ""])
+                self.assertEqual(os.listdir(self.dir.encode()), [name])
+
     def test_make_without_a_file(self):
         for option in ["-make", "-makeall", "-MAKE"]:
             with self.subTest(option=option):
