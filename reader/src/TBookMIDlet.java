@@ -748,19 +748,31 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     // --- Chapter headings: the header records come first in the link table
     // and are the jumps that the table of contents lists, line by line, in
-    // link id order. A heading runs from its header's place to the end of
-    // that paragraph and is drawn in the heading font.
+    // link id order. A heading runs from its header's place over its title
+    // (all its lines: a title may be "Chapter 1" and "The Ferry") and to the
+    // end of that paragraph, and is drawn in the heading font.
     private int headerCount = -1; // -1 until counted, on the first layout
     private int[] headerPlaces;   // their places in ascending order
+    private byte[] headerLengths; // their titles' lengths up to 255, in the same order
 
     private void countHeaders() {
         int n = 0;
+        byte[] lengths = new byte[0];
         if (links.length > 0 && links[0] >= 0) {
             int pos = contents();
             while (n < links.length && links[n] >= 0) {
                 int end = tocLine(pos, (char) (firstLinkId + n));
                 if (end < 0) break;
                 n++;
+                pos = end;
+            }
+            // A contents line is the title with the id before each letter
+            // and after the last, and a line feed.
+            lengths = new byte[n];
+            pos = contents();
+            for (int i = 0; i < n; i++) {
+                int end = tocLine(pos, (char) (firstLinkId + i));
+                lengths[i] = (byte) Math.min((end - pos - 2) / 2, 255);
                 pos = end;
             }
         }
@@ -778,8 +790,12 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                         int t = headerPlaces[j];
                         headerPlaces[j] = headerPlaces[j - gap];
                         headerPlaces[j - gap] = t;
+                        byte b = lengths[j];
+                        lengths[j] = lengths[j - gap];
+                        lengths[j - gap] = b;
                     }
         }
+        headerLengths = lengths;
         headerCount = n;
     }
 
@@ -814,6 +830,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         if (found < 0) return false;
         int start = headerPlaces[found];
         if (pos - start > 512) return false;
+        if (pos - start < (headerLengths[found] & 0xFF)) return true; // a line of its title
         for (int p = start; p < pos; p++)
             if (charAt(p) == '\n') return false;
         return true;

@@ -70,6 +70,22 @@ class ReaderLinks(ReaderCase):
         self.assertEqual(linked_page.count(BLACK, (0, 20, plain.width, plain.height)),
                          plain_page.count(BLACK, (0, 20, plain.width, plain.height)))
 
+    def test_a_title_of_two_lines_is_a_heading_throughout(self):
+        # An FB2 title of two paragraphs is one header whose contents line
+        # shows both with blanks between; both lines are drawn as a heading,
+        # as they are where each line is a header of its own.
+        title = "Part One\r\nThe Ferry\r\n"
+        body = title + "The first chapter begins here.\r\n" + FILLER + "\r\n"
+        one = linked("Part One  The Ferry", M) + "\n"
+        two = linked("Part One", M) + "\n" + linked("The Ferry", N) + "\n"
+        book = Book(body + one, links=["l0"], toc_position=len(body))
+        reference = Book(body + two, links=["l0", "l10"], toc_position=len(body))
+        (page,), _ = self.run_book(book, ["key:fire", "shot"])
+        (expected,), _ = self.run_book(reference, ["key:fire", "shot"])
+        (plain,), _ = self.run_book(Book(body), ["key:fire", "shot"])
+        self.assertEqual(page.pixels, expected.pixels)
+        self.assertNotEqual(page.pixels, plain.pixels)
+
     def test_pointer_of_the_active_link_covers_no_letter(self):
         text = "A note" + linked("[1]", M) + " inside a line, and " + linked("another", N) + " here.\r\n" + FILLER
         book = Book(text, links=["l0", "l0"])
