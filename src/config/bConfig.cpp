@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
@@ -270,6 +271,16 @@ private:
     std::vector<std::u16string> NamedKeys; // the options that are not numbers, in reading order
 };
 
+// A file or folder name as a Linux user writes it: a leading "~/" (or "~"
+// alone) stands for the home folder, as in the shell, which does not see the
+// names in a configuration file. Other names are kept as written.
+std::u16string WithHomeFolder(const std::u16string& name) {
+    if (name != u"~" && name.rfind(u"~/", 0) != 0) return name;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') return name;
+    return FromUtf8(home) + name.substr(1);
+}
+
 } // namespace
 
 TBookConfig::TBookConfig()
@@ -282,6 +293,8 @@ TBookConfig::TBookConfig()
 }
 
 std::u16string TBookConfig::ResolveFileName(const std::u16string& name) const {
+    // A full name is the file it names, never one below the folders tried.
+    if (!name.empty() && name.front() == u'/') return name;
     for (const std::u16string* dir : {&ExeDir, &SourceDir, &StartDir, &ConfigDir}) {
         if (dir->empty() && dir != &ExeDir && dir != &SourceDir) continue;
         std::u16string candidate = *dir + name;
@@ -319,12 +332,12 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
 
         BookName = readString(u"BookName", u"TestBook");
         BookInfo = readString(u"BookInfo", Widen(kDefaultBookInfo));
-        OutputDir = readString(u"OutputDir", u".");
-        TextFileName = readString(u"TextFileName", u"text.txt");
-        IconFileName = readString(u"IconFileName", u"");
-        LinkLFileName = readString(u"LinkLFileName", u"");
-        LinkPFileName = readString(u"LinkPFileName", u"");
-        BackgroundFileName = readString(u"BackgroundFileName", u"");
+        OutputDir = WithHomeFolder(readString(u"OutputDir", u"."));
+        TextFileName = WithHomeFolder(readString(u"TextFileName", u"text.txt"));
+        IconFileName = WithHomeFolder(readString(u"IconFileName", u""));
+        LinkLFileName = WithHomeFolder(readString(u"LinkLFileName", u""));
+        LinkPFileName = WithHomeFolder(readString(u"LinkPFileName", u""));
+        BackgroundFileName = WithHomeFolder(readString(u"BackgroundFileName", u""));
 
         PasswordMode = readInteger(u"PasswordMode", 0);
         Password = readInteger(u"Password", 0);
@@ -368,7 +381,7 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         TagsEn = readBoolean(u"TagsEn", kDefaultTagsEn);
 
         SplashTimeout = readInteger(u"SplashTimeout", kDefaultSplashTimeout);
-        SplashFileName = readString(u"SplashFileName", u"");
+        SplashFileName = WithHomeFolder(readString(u"SplashFileName", u""));
 
         LineSpacing = readInteger(u"LineSpacing", 0);
         CharSpacing = readInteger(u"CharSpacing", 0);

@@ -356,6 +356,36 @@ class MakeTest(unittest.TestCase):
                 expected = sorted(name + ext for name in built for ext in (".jad", ".jar"))
                 self.assertEqual(sorted(os.listdir(self.out(""))), expected)
 
+    def test_home_folder_and_full_names(self):
+        home = os.path.join(self.root, "home")
+        os.makedirs(os.path.join(home, "books"))
+        os.makedirs(os.path.join(home, "phone"))
+        with open(os.path.join(home, "books", "story.txt"), "wb") as f:
+            f.write(b"The story at home.")
+        # A full name is that file, even when the program's folder holds a
+        # file under the same path below it.
+        story = self.book("story.txt", b"The story in the books folder.")
+        decoy = self.program.dir + story
+        os.makedirs(os.path.dirname(decoy))
+        with open(decoy, "wb") as f:
+            f.write(b"A file below the program's folder.")
+        cfg = os.path.join(self.books, "book.cfg")
+        cases = [
+            # (TextFileName, OutputDir, the folder the JAR lands in, its text)
+            ("~/books/story.txt", "~/phone", os.path.join(home, "phone"), "The story at home."),
+            (story, "~/phone/", os.path.join(home, "phone"), "The story in the books folder."),
+            (story, "~nobody", self.out("")[:-1], "The story in the books folder."),
+        ]
+        for source, output, folder, text in cases:
+            with self.subTest(source=source, output=output):
+                write_config(cfg, BookName="Story", TextFileName=source, OutputDir=output, ImageMode="0")
+                result = subprocess.run([self.program.exe, "-make", cfg], cwd=self.books, capture_output=True,
+                                        timeout=120, env=dict(os.environ, HOME=home))
+                self.assertEqual(result.returncode, 0, result.stdout)
+                with zipfile.ZipFile(os.path.join(folder, "Story.jar")) as z:
+                    self.assertEqual(z.read("book0.dat").decode("utf-16-be").rstrip(" "), text)
+                os.remove(os.path.join(folder, "Story.jar"))
+
     def test_folder_mode_passes_over_names_that_are_not_utf8(self):
         # A Latin-1 name from an old archive cannot be named again once read
         # as text: it is passed over with a line, and the other books build.
