@@ -757,24 +757,22 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
 
     private void countHeaders() {
         int n = 0;
-        byte[] lengths = new byte[0];
+        byte[] lengths = new byte[links.length];
         if (links.length > 0 && links[0] >= 0) {
             int pos = contents();
             while (n < links.length && links[n] >= 0) {
                 int end = tocLine(pos, (char) (firstLinkId + n));
                 if (end < 0) break;
-                n++;
+                // A contents line is the title with the id before each
+                // letter and after the last, and a line feed.
+                lengths[n++] = (byte) Math.min((end - pos - 2) / 2, 255);
                 pos = end;
             }
-            // A contents line is the title with the id before each letter
-            // and after the last, and a line feed.
-            lengths = new byte[n];
-            pos = contents();
-            for (int i = 0; i < n; i++) {
-                int end = tocLine(pos, (char) (firstLinkId + i));
-                lengths[i] = (byte) Math.min((end - pos - 2) / 2, 255);
-                pos = end;
-            }
+        }
+        if (n < lengths.length) {
+            byte[] counted = new byte[n];
+            System.arraycopy(lengths, 0, counted, 0, n);
+            lengths = counted;
         }
         boolean sorted = true;
         for (int i = 1; i < n; i++)
