@@ -272,6 +272,22 @@ std::string RecordLine(size_t index, const TLinkItem& item) {
 
 } // namespace
 
+// A label link whose label the book lacks (a typo in a plain-text book, an
+// FB2 note that is missing) leads nowhere on the phone: the author hears of
+// it now, in a few lines and how many there were.
+void TBookText::ReportMissingLabels(const std::vector<TLinkItem>& records) const {
+    constexpr size_t kLinesShown = 5;
+    size_t missing = 0;
+    for (const auto& item : records) {
+        if (item.Kind != '#') continue;
+        if (++missing <= kLinesShown)
+            Log(6, "? Link to label " + ToUtf8(std::u16string_view(item.Target).substr(1)) +
+                       " leads nowhere: the book has no label of that name");
+    }
+    if (missing > kLinesShown)
+        Log(6, "? " + std::to_string(missing) + " label links in all lead nowhere");
+}
+
 void TBookText::ProcessTags() {
     Log(7, ".. Processing tags in text");
     // Without "<" and ">" the text has no tag and stays as it is: it is not
@@ -295,6 +311,7 @@ void TBookText::ProcessTags() {
     for (const auto& item : records)
         if (item.Kind == 't') TocText += item.Target;
     ResolveLabels(records);
+    ReportMissingLabels(records);
 
     const bool details = LogThreshold() >= 7;
     Links.clear();

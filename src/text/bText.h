@@ -75,6 +75,8 @@ private:
     void FindFirstLinkId();
     // Turns the tags of Text into link id characters and records.
     void ProcessTags();
+    // Logs the label links that no label resolved.
+    void ReportMissingLabels(const std::vector<TLinkItem>& records) const;
     // Raises the one-line error when `needed` link ids do not fit the room.
     void CheckLinkIdRoom(int64_t needed) const;
     // Ends a part with jumps out of it with the part link; `outside` names

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 using namespace paginor;
+using namespace std::string_literals;
 using paginor::testing::CaptureLog;
 using paginor::testing::TextConfig;
 using paginor::testing::WithIds;
@@ -378,6 +379,28 @@ TEST(TextAnalysis, CharsetCountsFullTextWithoutLinkIds) {
     // A head character that falls in the id range counts as a link id.
     config.TextHead = WithIds(u"\2", book.FirstLinkId);
     EXPECT_EQ(book.BuildCharset().find(config.TextHead), std::u16string::npos);
+}
+
+TEST(TextAnalysis, LabelLinksThatLeadNowhereAreTold) {
+    const TBookConfig config = TextConfig();
+    auto told = [&](const std::u16string& source) {
+        const std::string log = CaptureLog([&] { TBookText book(source, config); });
+        std::vector<std::string> lines;
+        for (size_t at = log.find("  ? "); at != std::string::npos; at = log.find("  ? ", at + 1))
+            lines.push_back(log.substr(at + 2, log.find('\n', at) - at - 2));
+        return lines;
+    };
+    const std::string nowhere = " leads nowhere: the book has no label of that name";
+    EXPECT_EQ(told(u"<#link label Here>x<#/link> <#label HERE>"), std::vector<std::string>{});
+    EXPECT_EQ(told(u"<#link label Here>x<#/link> <#link label Nowhere>y<#/link><#label here>"),
+              std::vector<std::string>{"? Link to label nowhere" + nowhere});
+    std::u16string many;
+    for (char16_t n = u'1'; n <= u'7'; ++n)
+        many += u"<#link label note"s + n + u">[" + n + u"]<#/link> ";
+    const std::vector<std::string> lines = told(many);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[4], "? Link to label note5" + nowhere);
+    EXPECT_EQ(lines[5], "? 7 label links in all lead nowhere");
 }
 
 TEST(TextAnalysis, LogsTheAnalysis) {
