@@ -57,12 +57,21 @@ class Preview(unittest.TestCase):
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertNotEqual(self.read(out, "start.png"), self.read(out, "page1.png"))
 
-    def test_host_help(self):
+    def test_host_help_and_actions_it_cannot_perform(self):
         host = os.path.join(os.environ["PAGINOR_BUILD_DIR"], "tools", "midp-host", "midp-host.jar")
         proc = subprocess.run(["java", "-jar", host, "--help"], capture_output=True, text=True, timeout=60)
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertTrue(proc.stdout.startswith("usage: midp-host "), proc.stdout)
         self.assertEqual(proc.stderr, "")
+        # Key 3 opens the bookmarks, none saved yet: there is no element 2,
+        # which is the script's mistake, not the midlet's failure.
+        jar = Book("A short text.").jar(self.ws.path("book.jar"))
+        for action in ["select:2", "select:-1"]:
+            proc = subprocess.run(["java", "-jar", host, jar, "key:fire", "key:3", action], capture_output=True,
+                                  text=True, timeout=60)
+            self.assertEqual(proc.returncode, 4, proc.stderr)
+            self.assertTrue(proc.stderr.startswith("midp-host: no element %s to select on List: "
+                                                   % action[7:]), proc.stderr)
 
 
 if __name__ == "__main__":

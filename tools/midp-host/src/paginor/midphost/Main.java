@@ -262,7 +262,8 @@ public final class Main {
                 if (!host.command(arg)) throw new ActionError("no command \"" + arg + "\" on " + host.describe());
                 break;
             case "select":
-                if (!host.select(Integer.parseInt(arg))) throw new ActionError("nothing to select on " + host.describe());
+                if (!host.select(Integer.parseInt(arg)))
+                    throw new ActionError("no element " + arg + " to select on " + host.describe());
                 break;
             case "highlight":
                 if (!host.highlight(Integer.parseInt(arg)))

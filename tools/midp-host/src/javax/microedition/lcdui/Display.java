@@ -155,6 +155,7 @@ public class Display {
         public synchronized boolean select(int i) {
             Displayable d = current;
             if (d instanceof List) {
+                if (i < 0 || i >= ((List) d).size()) return false;
                 ((List) d).setSelectedIndex(i, true);
                 if (((List) d).model.type == Choice.IMPLICIT && d.listener != null)
                     d.listener.commandAction(List.SELECT_COMMAND, d);
@@ -163,6 +164,7 @@ public class Display {
             if (d instanceof Form)
                 for (Item item : ((Form) d).items)
                     if (item instanceof ChoiceGroup) {
+                        if (i < 0 || i >= ((ChoiceGroup) item).size()) return false;
                         ((ChoiceGroup) item).setSelectedIndex(i, true);
                         if (((Form) d).itemListener != null) ((Form) d).itemListener.itemStateChanged(item);
                         return true;
