@@ -105,11 +105,12 @@ def tree(folder):
     return found
 
 
-class MakeTest(unittest.TestCase):
+class BookFolderTest(unittest.TestCase):
+    """A test with a temporary folder of its own and a books folder in it."""
+
     def setUp(self):
         self._tmp = tempfile.TemporaryDirectory()
         self.root = self._tmp.name
-        self.program = Program(self.root)
         self.books = os.path.join(self.root, "books")
         os.mkdir(self.books)
 
@@ -121,6 +122,12 @@ class MakeTest(unittest.TestCase):
         with open(path, "wb") as f:
             f.write(data)
         return path
+
+
+class MakeTest(BookFolderTest):
+    def setUp(self):
+        super().setUp()
+        self.program = Program(self.root)
 
     def out(self, name):
         return os.path.join(self.program.dir, "midlets", name)

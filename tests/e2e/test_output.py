@@ -8,12 +8,11 @@ import resource
 import signal
 import struct
 import subprocess
-import tempfile
 import unittest
 import zipfile
 import zlib
 
-from test_make import Program, messages, write_config
+from test_make import BookFolderTest, Program, messages, write_config
 
 
 def noise_png(width, height, seed=1):
@@ -53,23 +52,11 @@ class TmpfsMount:
             subprocess.run(["umount", self.folder], capture_output=True)
 
 
-class OutputTest(unittest.TestCase):
+class OutputTest(BookFolderTest):
     def setUp(self):
-        self._tmp = tempfile.TemporaryDirectory()
-        self.root = self._tmp.name
-        self.books = os.path.join(self.root, "books")
+        super().setUp()
         self.out = os.path.join(self.root, "out")
-        os.mkdir(self.books)
         os.mkdir(self.out)
-
-    def tearDown(self):
-        self._tmp.cleanup()
-
-    def book(self, name, data):
-        path = os.path.join(self.books, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
 
     def config(self, name, **options):
         path = os.path.join(self.books, name)
