@@ -11,6 +11,10 @@ public class TBookCanvas extends Canvas {
         TBookMIDlet.instance.keyPressed(keyCode);
     }
 
+    protected void pointerPressed(int x, int y) {
+        TBookMIDlet.instance.pointerPressed(x, y);
+    }
+
     protected void keyRepeated(int keyCode) {
         keyPressed(keyCode);
     }

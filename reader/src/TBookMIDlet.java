@@ -1252,6 +1252,64 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // --- Keys ----------------------------------------------------------------
 
     void keyPressed(int keyCode) {
+        int action = 0;
+        try {
+            action = canvas.getGameAction(keyCode);
+        } catch (Throwable e) {
+            // not a key with a game action
+        }
+        press(keyCode, action, special(keyCode, action));
+    }
+
+    // A touch on the canvas (touch screens): on the soft-key labels of a
+    // full-screen canvas what that soft key does; on a link of the page,
+    // following it; elsewhere the page before from the upper third of the
+    // page, the next page from the rest. The splash, a picture or the
+    // autoscroll end on any touch, as on any key.
+    void pointerPressed(int x, int y) {
+        int w = canvas.getWidth();
+        int action = Canvas.DOWN;
+        int special = 0;
+        if (fullScreen && y >= canvas.getHeight() - barHeight) {
+            special = x < w / 2 ? KEY_SOFT1 : KEY_SOFT2;
+        } else if (mode == READ && !autoscroll && laidOut) {
+            // The point in page coordinates (the page is turned in landscape).
+            int px = (portrait ? x : y) - textMargin;
+            int py = (portrait ? y : w - 1 - x) - textMargin;
+            int k = linkAtPoint(px, py);
+            if (k >= 0) {
+                activeLink = k;
+                action = Canvas.FIRE;
+            } else if (py < pageHeight() / 3) {
+                action = Canvas.UP;
+            }
+        }
+        press(0, action, special);
+    }
+
+    // The index in pageLinks of the link drawn at (px, py) of the page, -1
+    // for none.
+    private int linkAtPoint(int px, int py) {
+        for (int line = 0; line < lineCount; line++) {
+            int start = lineStart[line];
+            if (py < lineTop[line] || py >= lineTop[line] + lineHeight(start)) continue;
+            TFont f = lineFont(start);
+            char id = pictureAt(start);
+            for (int i = start, x = 0; id == 0 && i < lineStart[line + 1] && x <= px; i++) {
+                char c = charAt(i);
+                x += width(f, i, c);
+                // The pointer's room before a link belongs to the link.
+                if (x > px) id = isLinkId(c) ? (opensLink(i, c) ? c : 0) : linkAt(i);
+            }
+            for (int k = 0; id != 0 && k < pageLinkCount; k++) {
+                int pos = pageLinks[k];
+                if ((pictureAt(pos) != 0 ? charAt(pos) : linkAt(pos)) == id) return k;
+            }
+        }
+        return -1;
+    }
+
+    private void press(int keyCode, int action, int special) {
         lightUp();
         if (mode == SPLASH) {
             endSplash();
@@ -1271,13 +1329,6 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         screenWidth = canvas.getWidth();
         screenHeight = canvas.getHeight();
         if (!laidOut) layout();
-        int action = 0;
-        try {
-            action = canvas.getGameAction(keyCode);
-        } catch (Throwable e) {
-            // not a key with a game action
-        }
-        int special = special(keyCode, action);
         if (keyCode == Canvas.KEY_NUM0) {
             selectFont((fontType + 1) % fontTypes());
         } else if (keyCode >= Canvas.KEY_NUM1 && keyCode <= Canvas.KEY_NUM8) {
@@ -1319,13 +1370,21 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     // Which of the keys that differ between phones keyCode is: KEY_SOFT1,
-    // KEY_SOFT2, KEY_CLEAR, or 0 for another key. Most phones send -6, -7 and
-    // -8, Motorola -21 and -22; others are known by the key's name.
+    // KEY_SOFT2, KEY_CLEAR, or 0 for another key. A key with a direction or
+    // select game action stays that key: Motorola sends -6 for Down, and -1
+    // and -4 are Up and Right on most phones but Siemens's soft keys. Soft
+    // keys are -6/-7 (most phones), -21/-22 or 21/22 (Motorola), -202/-203
+    // (LG), or known by a name that says "soft" (Siemens: SOFT1, SOFT4);
+    // Clear is -8, the Back key -11 or -16 of some phones, -204 (LG), or a
+    // key named Clear or Back.
     private int special(int keyCode, int action) {
-        if (keyCode == KEY_SOFT1 || keyCode == -21) return KEY_SOFT1;
-        if (keyCode == KEY_SOFT2 || keyCode == -22) return KEY_SOFT2;
-        if (keyCode == KEY_CLEAR) return KEY_CLEAR;
-        if (keyCode >= 0 || action != 0) return 0;
+        if (action == Canvas.UP || action == Canvas.DOWN || action == Canvas.LEFT || action == Canvas.RIGHT
+            || action == Canvas.FIRE)
+            return 0;
+        if (keyCode == KEY_SOFT1 || keyCode == -21 || keyCode == 21 || keyCode == -202) return KEY_SOFT1;
+        if (keyCode == KEY_SOFT2 || keyCode == -22 || keyCode == 22 || keyCode == -203) return KEY_SOFT2;
+        if (keyCode == KEY_CLEAR || keyCode == -11 || keyCode == -16 || keyCode == -204) return KEY_CLEAR;
+        if (keyCode >= 0) return 0;
         String name;
         try {
             name = canvas.getKeyName(keyCode).toUpperCase();
@@ -1333,8 +1392,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             return 0;
         }
         if (name.indexOf("SOFT") >= 0)
-            return name.indexOf('2') >= 0 || name.indexOf("RIGHT") >= 0 ? KEY_SOFT2 : KEY_SOFT1;
-        return name.indexOf("CLEAR") >= 0 ? KEY_CLEAR : 0;
+            return name.indexOf("RIGHT") >= 0 || name.indexOf('2') >= 0 || name.indexOf('4') >= 0 ? KEY_SOFT2
+                                                                                                  : KEY_SOFT1;
+        return name.indexOf("CLEAR") >= 0 || name.indexOf("BACK") >= 0 ? KEY_CLEAR : 0;
     }
 
     // After a key on the page: lays the page out when it moved, puts its

@@ -22,6 +22,10 @@ public class TBookN1Canvas extends FullCanvas {
         TBookMIDlet.instance.keyPressed(keyCode);
     }
 
+    protected void pointerPressed(int x, int y) {
+        TBookMIDlet.instance.pointerPressed(x, y);
+    }
+
     protected void keyRepeated(int keyCode) {
         keyPressed(keyCode);
     }

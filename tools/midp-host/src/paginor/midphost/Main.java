@@ -25,16 +25,19 @@ import javax.microedition.rms.RecordStore;
  */
 public final class Main {
     static final String USAGE = String.join("\n",
-        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] [--strict] JAR [ACTION...]",
+        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] [--strict] [--keys FAMILY] [--touch]",
+        "                 JAR [ACTION...]",
         "Runs the midlet of JAR headless and performs the actions in order:",
         "  key:NAME    press a key: up down left right fire soft1 soft2 dial clear 0..9 star",
         "              pound, or a key code in decimal; on a canvas with commands the soft",
         "              keys fire the commands a phone puts there (soft2: Back, Cancel, Exit",
-        "              or Stop; soft1: another command)",
+        "              or Stop; soft1: another command); the named keys send the codes",
+        "              of the --keys family",
         "  shot:FILE   save the screen as PNG (PPM when FILE ends in .ppm)",
         "  wait:MS     let MS milliseconds pass (splash screens, timers)",
         "  idle        wait until nothing more happens by itself: the screen stops",
         "              changing, queued work is done, a timed alert has gone",
+        "  tap:X:Y     touch the canvas at (X, Y) (--touch), or dismiss an alert",
         "  cmd:LABEL   fire the command of that label on the current screen",
         "  select:N    select element N of the current list or choice group",
         "  highlight:N move the highlight of the current list to element N, as the",
@@ -51,7 +54,10 @@ public final class Main {
         "the Nokia UI API's full canvas (no commands, soft keys as key codes);",
         "--strict behaves like the strictest phones: a canvas paints at once inside",
         "repaint() and when shown, screenshots show what it painted last, and a",
-        "command change during a paint fails the run.",
+        "command change during a paint fails the run. --keys gives the canvas the",
+        "key codes, game actions and key names of a phone family: " + javax.microedition.lcdui.Keys.families(),
+        "(default nokia; a named key the family lacks cannot be pressed). --touch",
+        "gives canvases pointer events.",
         "Exit status: 0 done, 2 bad arguments, 3 the midlet failed, 4 an action",
         "could not be performed.");
 
@@ -145,6 +151,10 @@ public final class Main {
                 host.strict = true;
                 continue;
             }
+            if (opt.equals("--touch")) {
+                host.touch = true;
+                continue;
+            }
             if (opt.equals("--help")) {
                 System.out.println(USAGE);
                 return 0;
@@ -161,6 +171,9 @@ public final class Main {
                 }
                 if (host.width < 16 || host.height < 16 || host.width > 2048 || host.height > 2048)
                     throw new UsageError("bad size " + value);
+            } else if (opt.equals("--keys")) {
+                host.keys = javax.microedition.lcdui.Keys.family(value);
+                if (host.keys == null) throw new UsageError("unknown key family " + value);
             } else if (opt.equals("--rms")) {
                 rms = new File(value);
             } else {
@@ -231,6 +244,17 @@ public final class Main {
             case "key":
                 host.key(keyCode(arg));
                 break;
+            case "tap":
+                String[] xy = arg.split(":");
+                int x, y;
+                try {
+                    x = Integer.parseInt(xy[0]);
+                    y = Integer.parseInt(xy[1]);
+                } catch (RuntimeException e) {
+                    throw new UsageError("bad tap " + arg);
+                }
+                if (!host.tap(x, y)) throw new ActionError("cannot tap " + arg + " on " + host.describe());
+                break;
             case "shot":
                 shot(new File(arg));
                 break;
@@ -291,17 +315,12 @@ public final class Main {
         if (MIDlet.destroyed) System.out.println("midlet: destroyed");
     }
 
-    static int keyCode(String name) throws UsageError {
+    static int keyCode(String name) throws UsageError, ActionError {
+        int code = host.keys.named(name);
+        if (code == 0) throw new ActionError("this phone has no key " + name);
+        if (code != Integer.MIN_VALUE) return code;
         switch (name) {
-            case "up": return -1;
-            case "down": return -2;
-            case "left": return -3;
-            case "right": return -4;
-            case "fire": return -5;
-            case "soft1": return -6;
-            case "soft2": return -7;
             case "dial": return -10;
-            case "clear": return -8;
             case "star": return '*';
             case "pound": return '#';
             default:

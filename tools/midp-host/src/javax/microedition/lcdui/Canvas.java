@@ -39,7 +39,7 @@ public abstract class Canvas extends Displayable {
     }
 
     public boolean hasPointerEvents() {
-        return false;
+        return Display.host.touch;
     }
 
     public boolean hasPointerMotionEvents() {
@@ -51,36 +51,15 @@ public abstract class Canvas extends Displayable {
     }
 
     public int getKeyCode(int gameAction) {
-        switch (gameAction) {
-            case UP: return -1;
-            case DOWN: return -2;
-            case LEFT: return -3;
-            case RIGHT: return -4;
-            case FIRE: return -5;
-            default: throw new IllegalArgumentException("game action " + gameAction);
-        }
+        return Display.host.keys.code(gameAction);
     }
 
     public String getKeyName(int keyCode) {
-        return String.valueOf(keyCode);
+        return Display.host.keys.name(keyCode);
     }
 
-    // Arrows and the select key, and the number keys 2, 4, 5, 6, 8 as many
-    // phones map them.
     public int getGameAction(int keyCode) {
-        switch (keyCode) {
-            case -1: case KEY_NUM2: return UP;
-            case -2: case KEY_NUM8: return DOWN;
-            case -3: case KEY_NUM4: return LEFT;
-            case -4: case KEY_NUM6: return RIGHT;
-            case -5: case KEY_NUM5: return FIRE;
-            case KEY_NUM7: return GAME_A;
-            case KEY_NUM9: return GAME_B;
-            case KEY_STAR: return GAME_C;
-            case KEY_POUND: return GAME_D;
-            case KEY_NUM0: case KEY_NUM1: case KEY_NUM3: case -6: case -7: case -8: case -10: case -11: return 0;
-            default: throw new IllegalArgumentException("key code " + keyCode);
-        }
+        return Display.host.keys.action(keyCode);
     }
 
     protected void keyPressed(int keyCode) {}

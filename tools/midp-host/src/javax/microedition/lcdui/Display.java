@@ -16,6 +16,11 @@ public class Display {
          *  what it painted last (not a fresh paint), and changing commands
          *  while a paint is under way is refused. */
         public boolean strict;
+        /** The phone family whose keys the host has (--keys): its key codes,
+         *  game actions and key names. */
+        public Keys keys = Keys.family("nokia");
+        /** Touch screen (--touch): canvases get pointer events. */
+        public boolean touch;
         /** Counts repaint requests and paints (the idle action watches it). */
         public volatile int repaints;
         /** The first rule the midlet broke, reported after the action. */
@@ -132,12 +137,23 @@ public class Display {
             if (dismissAlert()) return;
             if (!(current instanceof Canvas)) return;
             Canvas c = (Canvas) current;
-            if ((keyCode == SOFT_LEFT || keyCode == SOFT_RIGHT) && !c.commands.isEmpty()) {
-                Command command = c.softCommand(keyCode == SOFT_LEFT);
+            int soft = keys.soft(keyCode);
+            if (soft != 0 && !c.commands.isEmpty()) {
+                Command command = c.softCommand(soft < 0);
                 if (command != null && c.listener != null) c.listener.commandAction(command, c);
                 return;
             }
             c.keyPressed0(keyCode);
+        }
+
+        /** Taps the current canvas at (x, y): pressed and released there. */
+        public synchronized boolean tap(int x, int y) {
+            if (dismissAlert()) return true;
+            if (!(current instanceof Canvas) || !touch) return false;
+            Canvas c = (Canvas) current;
+            c.pointerPressed(x, y);
+            c.pointerReleased(x, y);
+            return true;
         }
 
         /** Fires the command with the given label on the current screen. */
@@ -237,9 +253,6 @@ public class Display {
             repaintRequested = false;
         }
     }
-
-    static final int SOFT_LEFT = -6;
-    static final int SOFT_RIGHT = -7;
 
     public static final Host host = new Host();
     private static Display display;
