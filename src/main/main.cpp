@@ -1,5 +1,6 @@
 // Program entry: banner, command line, and one of -config, -make, -makeall.
 #include "config/bConfig.h"
+#include "core/bSignals.h"
 #include "core/bVar.h"
 #include "maker/bMaker.h"
 
@@ -118,6 +119,7 @@ int Run(int argc, char** argv) {
 } // namespace paginor
 
 int main(int argc, char** argv) {
+    paginor::EndOnStopSignals();
     const int status = paginor::Run(argc, argv);
     // Output that could not be written is a failure too (a full disk behind
     // a redirection, a closed pipe).

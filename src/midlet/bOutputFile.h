@@ -6,8 +6,11 @@
 // are written under temporary names in the folder and renamed onto their
 // final names together, under a lock on the folder, so that the folder holds
 // either the old files or the new ones, never a half-written file or a mix of
-// two runs.
+// two runs. Ctrl-C and the other stop signals wait while it has temporary
+// files, so a stopped run leaves none behind.
 #pragma once
+
+#include "core/bSignals.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -68,6 +71,7 @@ public:
     void Replace(const std::vector<std::pair<std::filesystem::path, std::string>>& files);
 
 private:
+    TStopSignals HeldSignals; // released last, once the temporaries are gone
     std::filesystem::path Folder;
     int Fd = -1;
     std::vector<std::filesystem::path> Temporaries;

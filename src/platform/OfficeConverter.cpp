@@ -1,6 +1,7 @@
 #include "platform/OfficeConverter.h"
 
 #include "core/bObject.h"
+#include "core/bSignals.h"
 #include "core/bVar.h"
 
 #include <cerrno>
@@ -152,7 +153,7 @@ struct TSpawnAttributes {
 // `limit`, and then kills whatever is left of the group. Returns whether it
 // ended within the limit.
 bool RunWithin(const fs::path& program, std::vector<std::string> arguments, const fs::path& folder,
-               const fs::path& log, std::chrono::milliseconds limit) {
+               const fs::path& log, std::chrono::milliseconds limit, const TStopSignals& signals) {
     std::vector<std::string> environment = ChildEnvironment(folder);
     TSpawnActions actions;
     posix_spawn_file_actions_addopen(&actions.Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -161,8 +162,12 @@ bool RunWithin(const fs::path& program, std::vector<std::string> arguments, cons
     posix_spawn_file_actions_adddup2(&actions.Actions, STDOUT_FILENO, STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions.Actions, folder.c_str());
     TSpawnAttributes attributes;
-    posix_spawnattr_setflags(&attributes.Attributes, POSIX_SPAWN_SETPGROUP);
+    // Its own group (a Ctrl-C meant for us does not reach it; it is stopped
+    // with its group), and the signal mask we had before holding ours back.
+    posix_spawnattr_setflags(&attributes.Attributes,
+                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
     posix_spawnattr_setpgroup(&attributes.Attributes, 0);
+    posix_spawnattr_setsigmask(&attributes.Attributes, &signals.PreviousMask());
 
     const std::vector<char*> argv = Pointers(arguments);
     const std::vector<char*> envp = Pointers(environment);
@@ -182,7 +187,7 @@ bool RunWithin(const fs::path& program, std::vector<std::string> arguments, cons
         if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
             info.si_pid == pid) {
             ended = true;
-        } else if (std::chrono::steady_clock::now() >= deadline) {
+        } else if (std::chrono::steady_clock::now() >= deadline || signals.Pending()) {
             break;
         } else {
             std::this_thread::sleep_for(kPollInterval);
@@ -217,6 +222,9 @@ std::string ConvertToDocx(const fs::path& source, const TOfficeConversion& conve
     } catch (const TBookError& error) {
         throw TBookError("Can't read " + source.string() + ": " + error.what());
     }
+    // A stop signal (Ctrl-C) ends the conversion and takes effect once the
+    // private folder is removed: neither LibreOffice nor its folder stays.
+    const TStopSignals signals;
     const TPrivateFolder folder;
     for (const char* name : {"home", "tmp", "out"})
         fs::create_directory(folder.Path / name);
@@ -232,7 +240,8 @@ std::string ConvertToDocx(const fs::path& source, const TOfficeConversion& conve
                   {program.string(), "-env:UserInstallation=" + FileUrl(folder.Path / "profile"),
                    "--headless", "--invisible", "--norestore", "--nolockcheck", "--convert-to",
                    "docx", "--outdir", (folder.Path / "out").string(), copy.string()},
-                  folder.Path, log, conversion.TimeLimit);
+                  folder.Path, log, conversion.TimeLimit, signals);
+    if (signals.Pending()) throw TBookError("LibreOffice was stopped: the run was interrupted");
     if (!ended)
         throw TBookError("LibreOffice did not finish converting " + source.string() + " within " +
                          SecondsText(conversion.TimeLimit));
