@@ -12,6 +12,7 @@ import argparse
 import os
 import subprocess
 import sys
+import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -35,6 +36,10 @@ def main():
     args = parser.parse_args()
     if not os.path.isfile(args.jar):
         sys.exit("preview: no such file " + args.jar)
+    if not zipfile.is_zipfile(args.jar):
+        # Often the JAD, or the book itself, given in place of the JAR.
+        sys.exit("preview: %s is not a midlet's JAR (not a zip archive); give the .jar file that "
+                 "paginor -make wrote" % args.jar)
     if not os.path.isfile(args.host):
         sys.exit("preview: midp-host not found at %s (build the project first)" % args.host)
     out = args.output or os.path.splitext(args.jar)[0] + "-preview"

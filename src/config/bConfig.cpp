@@ -69,6 +69,7 @@ public:
 
     // Every line with a short text before an "=", in text order.
     const std::vector<TOptionLine>& OptionLines() const { return Lines; }
+    bool Empty() const { return Text.empty(); }
 
 private:
     void AddLine(size_t pos) {
@@ -170,6 +171,18 @@ public:
         return Text.Find(key).value_or(fallback);
     }
 
+    // A file or folder name. Quotes around it, as a shell would need them,
+    // are part of the name here: the name then is not found, so they are told.
+    std::u16string Name(const std::u16string& key, const std::u16string& fallback) {
+        std::u16string value = String(key, fallback);
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+            value.back() == value.front())
+            Notices.push_back("? Option " + ToUtf8(key) + " value " + Printable(value) +
+                              " is in quotes, which are taken as part of the name; write it "
+                              "without them");
+        return value;
+    }
+
     // An empty value gives the default silently; one that is not a number
     // gives it with a notice naming it. Colours name it in hexadecimal.
     int Integer(const std::u16string& key, int fallback, bool colour = false) {
@@ -216,10 +229,25 @@ public:
             if (key.empty() || key.front() == u'#' || HasControls(line.Key) || IsKnown(line))
                 continue;
             if (!reported.insert(line.Key).second) continue;
+            // "TextFileName = book.txt": the option, with blanks around its key.
+            if (KnownKeys.contains(std::u16string(key))) {
+                lines.push_back("? Option " + ToUtf8(key) +
+                                " ignored: blanks stand around its key; write " + ToUtf8(key) +
+                                "=value at the start of the line");
+                continue;
+            }
             lines.push_back("? Unknown option " + ToUtf8(line.Key) + " ignored; did you mean " +
                             ToUtf8(NearestKey(line.Key)) + "?");
         }
         return lines;
+    }
+
+    // Whether any line sets an option: a book or a binary file given as the
+    // configuration sets none.
+    bool SetsAnyOption() const {
+        const auto& lines = Text.OptionLines();
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const TOptionLine& line) { return IsKnown(line); });
     }
 
 private:
@@ -328,16 +356,19 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         auto readBoolean = [&](const std::u16string& key, bool fallback) {
             return reader.Boolean(key, fallback);
         };
+        auto readName = [&](const std::u16string& key, const std::u16string& fallback) {
+            return WithHomeFolder(reader.Name(key, fallback));
+        };
         auto numbered = [](const char16_t* base, int n) { return base + IntToStr(n); };
 
         BookName = readString(u"BookName", u"TestBook");
         BookInfo = readString(u"BookInfo", Widen(kDefaultBookInfo));
-        OutputDir = WithHomeFolder(readString(u"OutputDir", u"."));
-        TextFileName = WithHomeFolder(readString(u"TextFileName", u"text.txt"));
-        IconFileName = WithHomeFolder(readString(u"IconFileName", u""));
-        LinkLFileName = WithHomeFolder(readString(u"LinkLFileName", u""));
-        LinkPFileName = WithHomeFolder(readString(u"LinkPFileName", u""));
-        BackgroundFileName = WithHomeFolder(readString(u"BackgroundFileName", u""));
+        OutputDir = readName(u"OutputDir", u".");
+        TextFileName = readName(u"TextFileName", u"text.txt");
+        IconFileName = readName(u"IconFileName", u"");
+        LinkLFileName = readName(u"LinkLFileName", u"");
+        LinkPFileName = readName(u"LinkPFileName", u"");
+        BackgroundFileName = readName(u"BackgroundFileName", u"");
 
         PasswordMode = readInteger(u"PasswordMode", 0);
         Password = readInteger(u"Password", 0);
@@ -381,7 +412,7 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         TagsEn = readBoolean(u"TagsEn", kDefaultTagsEn);
 
         SplashTimeout = readInteger(u"SplashTimeout", kDefaultSplashTimeout);
-        SplashFileName = WithHomeFolder(readString(u"SplashFileName", u""));
+        SplashFileName = readName(u"SplashFileName", u"");
 
         LineSpacing = readInteger(u"LineSpacing", 0);
         CharSpacing = readInteger(u"CharSpacing", 0);
@@ -405,8 +436,14 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
             MidletTexts[k] = readString(IntToStr(k), u"");
 
         // Mistyped keys and values, told once the log follows DebugLevel.
-        for (const std::string& notice : reader.Report())
+        const std::vector<std::string> notices = reader.Report();
+        for (const std::string& notice : notices)
             Log(6, notice);
+        // A file with nothing to tell and nothing set is no configuration.
+        if (notices.empty() && !text.Empty() && !reader.SetsAnyOption())
+            Log(6, "? Config file " + ToUtf8(fileName) +
+                       " sets no option (no line such as BookName=...): is it a configuration? "
+                       "Every option keeps its default");
     } catch (const std::exception& error) {
         Log(3, "Can't read config file: " + ToUtf8(fileName) + "; " + error.what());
         throw TBookError("Can't read config file " + ToUtf8(fileName));

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fnmatch.h>
+#include <map>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -401,6 +402,9 @@ void TBookMaker::MakeFolderBooks() {
         if (HasAnyExtension(entry, kSourceExtensions))
             Log(6, "? Source file " + ToUtf8(folder + entry) +
                        " is passed over: its name is not UTF-8 (rename it to build it)");
+    // Sources that differ only in their extension (a book as .docx and as
+    // .odt) get one name: the later midlet replaces the earlier, said so.
+    std::map<std::u16string, std::u16string> sourceOfName;
     for (const std::u16string& entry : entries) {
         if (!HasAnyExtension(entry, kSourceExtensions)) continue;
         Config.BookInfo = bookInfo;
@@ -409,6 +413,13 @@ void TBookMaker::MakeFolderBooks() {
         Config.BookName = BookNameOf(entry);
         Log(6, "+ Source file found [" + ToUtf8(Config.TextFileName) + "]");
         Log(6, "+ BookName is set to [" + ToUtf8(Config.BookName) + "]");
+        const auto [earlier, first] = sourceOfName.emplace(Config.BookName, entry);
+        if (!first) {
+            Log(6, "? " + ToUtf8(entry) + " gets the name " + ToUtf8(Config.BookName) + ", as " +
+                       ToUtf8(earlier->second) +
+                       " did: its midlet replaces that one (rename one of them to keep both)");
+            earlier->second = entry;
+        }
         MakeBook();
     }
 }

@@ -148,10 +148,39 @@ class CommandLineTest(unittest.TestCase):
                 lines = result.stdout.decode("utf-8").split("\n")
                 self.assertEqual(result.returncode, status_wanted, lines)
                 self.assertBanner(lines)
-                self.assertRegex(lines[2], r"^\d\d:\d\d:\d\d  \.\. Checking configuration $")
+                # After the configuration's own notices (a binary file sets no option).
+                first = [line for line in lines[2:] if "  ? " not in line][0]
+                self.assertRegex(first, r"^\d\d:\d\d:\d\d  \.\. Checking configuration $")
                 self.assertFalse([line for line in lines if line.startswith("Error ")])
                 if status_wanted:
                     self.assertRegex(lines[-3], r"  - Can't create midlet$")
+
+    def test_a_file_that_sets_no_option_is_told(self):
+        # What people pass by mistake: the book itself, a configuration
+        # saved as UTF-16 without its byte-order mark, a binary file.
+        notice = "  ? Config file %s sets no option (no line such as BookName=...): is it a " \
+                 "configuration? Every option keeps its default"
+        options = "BookName=Book\r\nTextFileName=none.txt\r\n"
+        cases = [("book.txt", "Chapter One\nThe ferry left at seven.\n".encode("utf-8"), True),
+                 ("nomark.cfg", options.encode("utf-16-le"), True),
+                 ("binary.cfg", bytes(range(1, 256)) * 4, True),
+                 ("utf8.cfg", options.encode("utf-8"), False),
+                 ("marked.cfg", options.encode("utf-16"), False),
+                 ("lowercase.cfg", b"bookname=Book\ntextFileName=none.txt\n", False)]
+        # A private copy of the program: folder mode finds nothing to build
+        # in its folder either.
+        program = self.path("program")
+        os.mkdir(program)
+        shutil.copy2(PAGINOR, os.path.join(program, "paginor"))
+        for name, data, told in cases:
+            with self.subTest(name):
+                self.write(name, data)
+                result = subprocess.run([os.path.join(program, "paginor"), "-makeall", name],
+                                        cwd=self.dir, capture_output=True, timeout=60)
+                status, lines = result.returncode, result.stdout.decode("utf-8").split("\n")
+                self.assertEqual(status, 0, lines)
+                said = [line for line in lines if line.endswith(notice % name)]
+                self.assertEqual(len(said), 1 if told else 0, lines)
 
     def test_unreadable_configuration(self):
         os.mkdir(self.path("folder.cfg"))

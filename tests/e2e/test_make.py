@@ -336,6 +336,22 @@ class MakeTest(BookFolderTest):
                          ["Story.jad", "Story.jar", "a.b.jad", "a.b.jar"])
         self.assertIn("+ BookName is set to [a.b]", lines)
 
+    def test_folder_mode_tells_when_two_sources_give_one_name(self):
+        # The same book saved twice: the later source's midlet replaces the
+        # earlier one, and the log says so rather than one book going missing.
+        self.book("Story.htm", b"<html><body><p>The web page.</p></body></html>")
+        self.book("Story.txt", b"The text file.")
+        self.book("Story.two.txt", b"Another book.")
+        status, lines = self.make("-makeall", TextFileName=os.path.join(self.books, "*.*"))
+        self.assertEqual(status, 0, lines)
+        self.assertEqual([line for line in lines if line.startswith("?")],
+                         ["? Story.txt gets the name Story, as Story.htm did: its midlet replaces "
+                          "that one (rename one of them to keep both)"])
+        self.assertEqual(sorted(os.listdir(self.out(""))),
+                         ["Story.jad", "Story.jar", "Story.two.jad", "Story.two.jar"])
+        with zipfile.ZipFile(self.out("Story.jar")) as z:
+            self.assertEqual(z.read("book0.dat").decode("utf-16-be").rstrip(" "), "The text file.")
+
     def test_folder_mode_looks_for_a_relative_pattern_in_the_users_folders_first(self):
         # The program's folder holds text files of its own, as a build tree
         # does (CMakeCache.txt); "*.txt" means the user's books.

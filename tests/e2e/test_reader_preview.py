@@ -57,6 +57,19 @@ class Preview(unittest.TestCase):
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertNotEqual(self.read(out, "start.png"), self.read(out, "page1.png"))
 
+    def test_a_file_that_is_not_a_jar_is_told_in_one_line(self):
+        # The JAD beside the JAR, or the book itself, given by mistake.
+        for name, data in [("book.jad", b"MIDlet-Name: Book\r\n"), ("book.html", b"<p>A page.</p>")]:
+            with self.subTest(name):
+                path = self.ws.path(name)
+                with open(path, "wb") as f:
+                    f.write(data)
+                proc = subprocess.run([sys.executable, PREVIEW, path], capture_output=True, text=True,
+                                      timeout=120)
+                self.assertEqual(proc.returncode, 1)
+                self.assertEqual(proc.stderr, "preview: %s is not a midlet's JAR (not a zip archive); "
+                                 "give the .jar file that paginor -make wrote\n" % path)
+
     def test_host_help_and_actions_it_cannot_perform(self):
         host = os.path.join(os.environ["PAGINOR_BUILD_DIR"], "tools", "midp-host", "midp-host.jar")
         proc = subprocess.run(["java", "-jar", host, "--help"], capture_output=True, text=True, timeout=60)

@@ -302,7 +302,8 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
          {"? Unknown option TextFilename ignored; did you mean TextFileName?"}},
         {"# first\r\nbookname=x\r\nBookName =y\r\nFont.Bold4=true\r\nSplashTimeOut=3",
          {"? Unknown option bookname ignored; did you mean BookName?",
-          "? Unknown option BookName  ignored; did you mean BookName?",
+          "? Option BookName ignored: blanks stand around its key; write BookName=value at the "
+          "start of the line",
           "? Unknown option Font.Bold4 ignored; did you mean Font.Bold1?",
           "? Unknown option SplashTimeOut ignored; did you mean SplashTimeout?"}},
         {"2000=a\r\n0012=b\r\n00=c\r\n0=d",
@@ -315,6 +316,13 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
          {"? Option Password value 1234567890123 is not a number; the default 0 is kept",
           "? Option SplashTimeout value t?wo is not a number; the default 2 is kept",
           "? Option BackColor1 value #ffffff is not a number; the default $ffffff is kept"}},
+        // Shell habits: quotes around a name, blanks around the "=".
+        {"TextFileName=\"my book.txt\"\r\n OutputDir = 'phone'\r\nIconFileName='a.png\r\n"
+         "BookInfo=\"Title\"",
+         {"? Option TextFileName value \"my book.txt\" is in quotes, which are taken as part of "
+          "the name; write it without them",
+          "? Option OutputDir ignored: blanks stand around its key; write OutputDir=value at the "
+          "start of the line"}},
         {"DebugLevel=seven",
          {"? Option DebugLevel value seven is not a number; the default 6 is kept"}},
         {"WordWrap=yes\r\nFormatEn=1",
