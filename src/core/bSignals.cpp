@@ -6,7 +6,9 @@ namespace paginor {
 
 namespace {
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a log read through "| head" that closes early must not cut
+// a midlet short either.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 sigset_t StopSignalSet() {
     sigset_t set;
@@ -18,18 +20,19 @@ sigset_t StopSignalSet() {
 
 // Only async-signal-safe calls: write the fixed line, end at once. The log
 // writes and flushes whole lines, so this line follows the last of them.
-extern "C" void EndProgram(int signal) {
-    const char* line =
-        signal == SIGINT    ? "Stopped by SIGINT (Ctrl-C): the run ended early; the output folder "
-                              "holds whole midlets only\n"
-        : signal == SIGTERM ? "Stopped by SIGTERM: the run ended early; the output folder holds "
-                              "whole midlets only\n"
-                            : "Stopped by SIGHUP: the run ended early; the output folder holds "
-                              "whole midlets only\n";
+void WriteOut(const char* text) {
     size_t length = 0;
-    while (line[length] != '\0')
+    while (text[length] != '\0')
         ++length;
-    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, line, length);
+    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, text, length);
+}
+
+extern "C" void EndProgram(int signal) {
+    WriteOut(signal == SIGINT    ? "Stopped by SIGINT (Ctrl-C)"
+             : signal == SIGTERM ? "Stopped by SIGTERM"
+             : signal == SIGHUP  ? "Stopped by SIGHUP"
+                                 : "Stopped by SIGPIPE");
+    WriteOut(": the run ended early; the output folder holds whole midlets only\n");
     ::_exit(1);
 }
 

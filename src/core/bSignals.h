@@ -1,4 +1,5 @@
-// Stop signals (SIGINT from Ctrl-C, SIGTERM, SIGHUP from a closed terminal).
+// Stop signals (SIGINT from Ctrl-C, SIGTERM, SIGHUP from a closed terminal,
+// SIGPIPE from a log reader that went away).
 //
 // EndOnStopSignals makes each of them end the program with status 1 and one
 // line saying so. TStopSignals holds them back for a stretch that would leave

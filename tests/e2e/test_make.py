@@ -336,6 +336,29 @@ class MakeTest(BookFolderTest):
                          ["Story.jad", "Story.jar", "a.b.jad", "a.b.jar"])
         self.assertIn("+ BookName is set to [a.b]", lines)
 
+    def test_folder_mode_says_where_it_found_nothing_to_build(self):
+        # Nothing to build ends the run well, but never silently: a mistyped
+        # folder or pattern would otherwise pass for a finished run.
+        self.book("notes.md", b"Not a source.")
+        extensions = ".doc .htm .html .fb2 .fb2.zip .fbz .epub .txt .docx .odt .rtf .xhtml"
+        missing = os.path.join(self.root, "Boks")
+        program = self.program.dir + "/"
+        cases = [
+            (os.path.join(missing, "*.txt"), "*.txt in %s/: no such folder" % missing),
+            (os.path.join(self.books, "*.*"),
+             "*.* in %s/ (a source's name ends in one of %s)" % (self.books, extensions)),
+            ("*.pdf", "*.pdf in %s/ or %s (a source's name ends in one of %s)"
+             % (self.books, program, extensions)),
+            ("Boks/*.txt", "*.txt in %s/Boks/ or %sBoks/: no such folders" % (self.books, program)),
+        ]
+        for pattern, where in cases:
+            with self.subTest(pattern):
+                status, lines = self.make("-makeall", TextFileName=pattern)
+                self.assertEqual(status, 0, lines)
+                self.assertEqual([line for line in lines if line.startswith("?")],
+                                 ["? No source matches " + where])
+                self.assertEqual(os.listdir(self.out("")), [])
+
     def test_folder_mode_tells_when_two_sources_give_one_name(self):
         # The same book saved twice: the later source's midlet replaces the
         # earlier one, and the log says so rather than one book going missing.

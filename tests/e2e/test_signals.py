@@ -1,5 +1,6 @@
-"""A run stopped by Ctrl-C (SIGINT), SIGTERM or SIGHUP ends with exit status 1
-and a line saying so, and leaves nothing of its own behind: no temporary file
+"""A run stopped by Ctrl-C (SIGINT), SIGTERM, SIGHUP or a log reader that went
+away (SIGPIPE) ends with exit status 1 and a line saying so, and leaves nothing
+of its own behind: no temporary file
 in the output folder, no LibreOffice still converting, no private folder, and
 no lock that would hold up the next run."""
 import glob
@@ -61,7 +62,7 @@ class StopSignalTest(unittest.TestCase):
         # Each run in a session of its own, as a terminal would start it, with
         # the stop signals at their defaults whatever the test runner did.
         def defaults():
-            for _, number in STOP_SIGNALS:
+            for number in [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGPIPE]:
                 signal.signal(number, signal.SIG_DFL)
 
         return subprocess.Popen([self.program.exe, "-make", cfg], cwd=self.root, env=env,
@@ -105,6 +106,22 @@ class StopSignalTest(unittest.TestCase):
         out, _ = run.communicate(timeout=300)
         self.assertEqual(run.returncode, 0, messages(out))
         self.assertEqual(sorted(os.listdir(self.out)), ["Book.jad", "Book.jar"])
+
+    def test_a_log_reader_that_goes_away_while_the_midlet_is_written_leaves_no_temporary_file(self):
+        # "paginor -make book.cfg | head": the reader closes the pipe after
+        # the line that starts the archive, and the next line finds it gone.
+        source = os.path.join(self.root, "long.txt")
+        with open(source, "w") as f:
+            f.write(words(300_000, 7))
+        run = self.start(self.config(source))
+        for line in run.stdout:
+            if b".. Writing jar file" in line:
+                break
+        run.stdout.close()
+        run.wait(timeout=300)
+        self.assertEqual(run.returncode, 1)
+        self.assertEqual(self.temporaries(), [])
+        self.assertIn(sorted(os.listdir(self.out)), [[], ["Book.jad", "Book.jar"]])
 
     def test_a_signal_during_a_libreoffice_conversion_stops_it_and_removes_its_folder(self):
         # A LibreOffice that never finishes: it notes its process and waits.
