@@ -48,7 +48,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         + "\n304\tLast page\n305\tPosition (%)\n400\tAutoscrolling\n401\tAutoscrolling\n402\tDelay"
         + "\n500\tSearch\n501\tFind Text\n502\tSearch options\n503\tFrom start of book\n504\tMatch case"
         + "\n505\tSearching for\n506\tCancelled\n507\tNot Found\n600\tBookmarks\n601\tSaved bookmarks"
-        + "\n602\tBookmark\n603\tBookmark saved\n604\tDelete\n700\tHelp form\n702\tMenu\n703\t1:\n704\tNavigator"
+        + "\n602\tBookmark\n603\tBookmark saved\n604\tDelete\n605\tBookmark not saved: no room for it\n700\tHelp form\n702\tMenu\n703\t1:\n704\tNavigator"
         + "\n705\t2:\n706\tSave bookmark\n707\t3:\n708\tBookmarks\n709\t4:\n710\tSearch\n711\t5:"
         + "\n712\tDisplay\n713\t6:\n714\tBacklight\n715\t7:\n716\tAutoscrolling\n717\t8:\n718\tDate and time"
         + "\n719\t9:\n720\tSearch next\n721\t0:"
@@ -480,6 +480,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private static final String STORE = "Lectoria";
     private boolean unlocked;
     private Vector bookmarks = new Vector(); // Integer positions
+    // The most bookmarks the reader saves: the list stays small enough for
+    // a phone's heap (a record of older readers may hold up to 1000).
+    private static final int BOOKMARKS = 100;
     private int light = -1; // backlight choice: -1 the phone's own, 0 off, 1 on, 2-5 10 to 40 seconds
     private int brightness = 100;
     private int autoDelay = 3; // seconds per line
@@ -578,8 +581,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (places[i] >= 0 && places[i] < textLength) history[historyCount++] = places[i];
     }
 
-    private void saveState() {
-        if (schemes == null) return;
+    // Writes the record; false when the store refused it (the record it
+    // holds stays as it was).
+    private boolean saveState() {
+        if (schemes == null) return false;
         try {
             ByteArrayOutputStream bytes = new ByteArrayOutputStream();
             DataOutputStream out = new DataOutputStream(bytes);
@@ -615,8 +620,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             } finally {
                 rs.closeRecordStore();
             }
+            return true;
         } catch (Throwable e) {
             // a full or missing store loses the position, not the book
+            return false;
         }
     }
 
@@ -1617,11 +1624,19 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         display.setCurrent(navigator);
     }
 
+    // Saves a bookmark at the page on screen. One the store cannot take (it
+    // is full, or the list holds BOOKMARKS already) is not kept, so that the
+    // record stays the size the store holds and the reading position is
+    // still saved later; the message says so.
     private void addBookmark() {
         Integer here = new Integer(top);
-        if (!bookmarks.contains(here)) bookmarks.addElement(here);
-        saveState();
-        message(text(600), text(603), true);
+        boolean saved = bookmarks.contains(here);
+        if (!saved && bookmarks.size() < BOOKMARKS) {
+            bookmarks.addElement(here);
+            saved = saveState();
+            if (!saved) bookmarks.removeElement(here);
+        }
+        message(text(600), text(saved ? 603 : 605), saved);
     }
 
     private String excerpt(int pos) {

@@ -113,10 +113,12 @@ class Book:
 STRICT = os.environ.get("MIDP_HOST_STRICT") == "1"
 
 
-def run_host(jar, actions, size=None, rms=None, check=True, midp2=False, nokia=False, keys=None, touch=False):
+def run_host(jar, actions, size=None, rms=None, check=True, midp2=False, nokia=False, keys=None, touch=False,
+             rms_size=None):
     """Runs the JAR in the midp-host with the actions; returns the process."""
     cmd = ["java", "-Xmx64m", "-jar", HOST_JAR] + (["--midp2"] if midp2 else []) + (["--nokia"] if nokia else [])
     cmd += (["--keys", keys] if keys else []) + (["--touch"] if touch else [])
+    cmd += ["--rms-size", str(rms_size)] if rms_size is not None else []
     if STRICT:
         cmd.append("--strict")
     if size:
@@ -221,7 +223,8 @@ class ReaderCase(unittest.TestCase):
     def tearDown(self):
         self.ws.cleanup()
 
-    def run_book(self, book, actions, size=None, rms=None, midp2=False, nokia=False, keys=None, touch=False):
+    def run_book(self, book, actions, size=None, rms=None, midp2=False, nokia=False, keys=None, touch=False,
+                 rms_size=None):
         """Runs the book; 'shot' in actions takes the next screenshot. Returns
         (shots, standard output)."""
         self.count += 1
@@ -233,5 +236,6 @@ class ReaderCase(unittest.TestCase):
                 run_actions.append("shot:" + paths[-1])
             else:
                 run_actions.append(a)
-        out = run_host(jar, run_actions, size=size, rms=rms, midp2=midp2, nokia=nokia, keys=keys, touch=touch).stdout
+        out = run_host(jar, run_actions, size=size, rms=rms, midp2=midp2, nokia=nokia, keys=keys, touch=touch,
+                       rms_size=rms_size).stdout
         return [Shot(p) for p in paths], out

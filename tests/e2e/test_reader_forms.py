@@ -176,6 +176,43 @@ class ReaderForms(FormCase):
         (page_two,), _ = self.run_book(book, ["key:fire", "key:down", "shot"])
         self.assertSame(opened, page_two)
 
+    def test_full_store_keeps_the_saved_position_and_says_a_bookmark_was_not_saved(self):
+        # A store with room for the position record but not for a bookmark
+        # more: the bookmark is refused and said so, and the pages read after
+        # it are still saved at Exit.
+        rms = self.ws.path("rms")
+        book = Book("\r\n".join(SHORT))
+        exit_ = ["key:star", "select:11"]
+        self.run_book(book, ["key:fire", "key:down"] + exit_, rms=rms)
+        size = os.path.getsize(os.path.join(rms, "Lectoria.rms"))  # 20 bytes of head, then id, length, record
+        _, out = self.run_book(book, ["key:fire", "key:down", "key:2", "dump", "key:fire", "key:3", "dump",
+                                      "cmd:Cancel"] + exit_, rms=rms, rms_size=size - 20 + 2)
+        refused, listed = screens(out)
+        self.assertIn("Bookmark not saved", refused)
+        self.assertNotIn("Bookmark 1", listed)
+        (opened,), out = self.run_book(book, ["key:fire", "shot", "key:3", "dump"], rms=rms)
+        (page3,), _ = self.run_book(book, ["key:fire", "key:down", "key:down", "shot"])
+        self.assertSame(opened, page3)
+        self.assertNotIn("Bookmark 1", out)
+
+    def test_bookmark_list_at_its_most(self):
+        # A hundred bookmarks: the next is refused and said so; the list and
+        # the position read back after Exit.
+        rms = self.ws.path("rms")
+        os.makedirs(rms)
+        book = Book("\r\n".join(SHORT))
+        tops = [len("\r\n".join(SHORT[:k])) + (2 if k else 0) for k in range(40)]
+        marks = [tops[k % 40] + 1 + k // 40 for k in range(100)]  # none where a page begins
+        with open(os.path.join(rms, "Lectoria.rms"), "wb") as f:
+            f.write(store([position_record(0, len(book.written_text()), marks)]))
+        _, out = self.run_book(book, ["key:fire", "key:down", "key:2", "dump", "key:fire", "key:star",
+                                      "select:11"], rms=rms)
+        self.assertIn("Bookmark not saved", screens(out)[0])
+        (opened,), out = self.run_book(book, ["key:fire", "shot", "key:3", "dump"], rms=rms)
+        (page2,), _ = self.run_book(book, ["key:fire", "key:down", "shot"])
+        self.assertSame(opened, page2)
+        self.assertEqual(len(re.findall(r"Bookmark \d+:", out)), 100)
+
     def test_smooth_scroll_switched_in_the_display_form_and_remembered(self):
         rms = self.ws.path("rms")
         book = Book(FILLER, smooth_scroll=2)  # slow: a page slides for seconds

@@ -25,7 +25,7 @@ import javax.microedition.rms.RecordStore;
  */
 public final class Main {
     static final String USAGE = String.join("\n",
-        "usage: midp-host [--size WxH] [--rms DIR] [--midp2] [--nokia] [--strict] [--keys FAMILY] [--touch]",
+        "usage: midp-host [--size WxH] [--rms DIR] [--rms-size BYTES] [--midp2] [--nokia] [--strict] [--keys FAMILY] [--touch]",
         "                 JAR [ACTION...]",
         "Runs the midlet of JAR headless and performs the actions in order:",
         "  key:NAME    press a key: up down left right fire soft1 soft2 dial clear 0..9 star",
@@ -48,7 +48,9 @@ public final class Main {
         "  heap        print the heap the midlet holds: bytes in use after garbage",
         "              collection, less those in use before the midlet was loaded",
         "Options: --size sets the screen (default 176x208); --rms keeps the record",
-        "stores in DIR (default: a temporary folder removed at the end); --midp2",
+        "stores in DIR (default: a temporary folder removed at the end); --rms-size",
+        "sets how many bytes a record store holds (default 65536; each record takes",
+        "8 more than its data), and a record that does not fit fails as full; --midp2",
         "offers the midlet the MIDP 2.0 parts the host has (full screen, turned",
         "images, platform requests), which a MIDP 1.0 phone lacks; --nokia offers",
         "the Nokia UI API's full canvas (no commands, soft keys as key codes);",
@@ -174,6 +176,12 @@ public final class Main {
             } else if (opt.equals("--keys")) {
                 host.keys = javax.microedition.lcdui.Keys.family(value);
                 if (host.keys == null) throw new UsageError("unknown key family " + value);
+            } else if (opt.equals("--rms-size")) {
+                try {
+                    javax.microedition.rms.RecordStore.capacity = Integer.parseInt(value);
+                } catch (NumberFormatException e) {
+                    throw new UsageError("bad record store size " + value);
+                }
             } else if (opt.equals("--rms")) {
                 rms = new File(value);
             } else {

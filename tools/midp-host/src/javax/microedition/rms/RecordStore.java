@@ -14,6 +14,9 @@ import java.util.TreeMap;
 public class RecordStore {
     /** The folder that holds the record stores of this run. */
     public static File folder = new File(System.getProperty("java.io.tmpdir"));
+    /** The bytes a record store may hold (--rms-size), records counted with
+     *  8 bytes each besides their data, as a phone's small store. */
+    public static int capacity = 64 * 1024;
 
     private final String name;
     private final TreeMap<Integer, byte[]> records = new TreeMap<>();
@@ -120,7 +123,7 @@ public class RecordStore {
         return size;
     }
 
-    public int getSizeAvailable() throws RecordStoreNotOpenException { checkOpen(); return 64 * 1024 - getSize(); }
+    public int getSizeAvailable() throws RecordStoreNotOpenException { checkOpen(); return capacity - getSize(); }
     public long getLastModified() throws RecordStoreNotOpenException { checkOpen(); return modified; }
     public void addRecordListener(RecordListener listener) { listeners.add(listener); }
     public void removeRecordListener(RecordListener listener) { listeners.remove(listener); }
@@ -165,7 +168,7 @@ public class RecordStore {
 
     public synchronized void setRecord(int recordId, byte[] newData, int offset, int numBytes)
         throws RecordStoreException {
-        record(recordId);
+        if (getSizeAvailable() + record(recordId).length < numBytes) throw new RecordStoreFullException();
         records.put(recordId, newData == null ? new byte[0] : java.util.Arrays.copyOfRange(newData, offset, offset + numBytes));
         changed();
         for (RecordListener l : listeners) l.recordChanged(this, recordId);
