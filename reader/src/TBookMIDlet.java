@@ -1093,9 +1093,20 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         g.setColor(schemes[scheme * 3 + 1]);
         g.fillRect(0, y, screenWidth, 1);
         g.setFont(barFont);
-        g.drawString(softText(1105), 2, y + 1, Graphics.TOP | Graphics.LEFT);
+        String menu = softText(1105);
+        g.drawString(menu, 2, y + 1, Graphics.TOP | Graphics.LEFT);
         int right = rightSoftKey();
-        if (right != 0) g.drawString(softText(right), screenWidth - 2, y + 1, Graphics.TOP | Graphics.RIGHT);
+        if (right == 0) return;
+        // A right label too long for the room beside the left one (a narrow
+        // screen, a long translation) starts after it and is cut at the edge.
+        String label = softText(right);
+        int from = barFont.stringWidth(menu) + 8;
+        g.setClip(from, y, screenWidth - from, barHeight);
+        if (barFont.stringWidth(label) <= screenWidth - 2 - from)
+            g.drawString(label, screenWidth - 2, y + 1, Graphics.TOP | Graphics.RIGHT);
+        else
+            g.drawString(label, from, y + 1, Graphics.TOP | Graphics.LEFT);
+        g.setClip(0, 0, screenWidth, screenHeight);
     }
 
     // --- Smooth scrolling: a page turn slides the text by scrollStep pixels

@@ -81,6 +81,26 @@ class ReaderPhones(ReaderCase):
                 self.assertEqual(returned.pixels, page1.pixels)
                 self.assertIn("screen: List: Menu", out)
 
+    def test_a_long_right_soft_key_label_leaves_the_left_one_whole(self):
+        # A translated "Go to" longer than the bar has room for beside "Menu"
+        # on a 96 pixel wide screen: "Menu" stays as it is, the long label
+        # is cut at the screen's edge and stays inside the bar.
+        long_label = "Go to the place this link names"
+        b = Book(START + TARGET, links=["l%d" % len(START)], texts={55: long_label})
+        (plain, active), _ = self.run_book(b, ["key:fire", "shot", "key:right", "shot"], size="96x65", midp2=True)
+        bar = next(y for y in range(plain.height - 1, 0, -1)
+                   if plain.count(BLACK, (0, y, plain.width, y + 1)) == plain.width)
+        menu_end = max(x for x in range(plain.width) if plain.count(BLACK, (x, bar + 1, x + 1, plain.height)))
+        self.assertLess(menu_end, 40)
+        box = (0, bar, menu_end + 2, plain.height)
+        self.assertEqual([plain.at(x, y) for x in range(box[0], box[2]) for y in range(box[1], box[3])],
+                         [active.at(x, y) for x in range(box[0], box[2]) for y in range(box[1], box[3])])
+        self.assertGreater(active.count(BLACK, (menu_end + 2, bar + 1, active.width, active.height)), 30)
+        # The page above the bar is drawn the same with the short label.
+        (short,), _ = self.run_book(Book(START + TARGET, links=["l%d" % len(START)]), ["key:fire", "key:right", "shot"],
+                                    size="96x65", midp2=True)
+        self.assertEqual(short.pixels[:3 * 96 * bar], active.pixels[:3 * 96 * bar])
+
 
 if __name__ == "__main__":
     unittest.main()
