@@ -70,6 +70,7 @@ public:
     // Every line with a short text before an "=", in text order.
     const std::vector<TOptionLine>& OptionLines() const { return Lines; }
     bool Empty() const { return Text.empty(); }
+    bool HoldsZero() const { return Text.find(u'\0') != std::u16string::npos; }
 
 private:
     void AddLine(size_t pos) {
@@ -436,6 +437,14 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
             MidletTexts[k] = readString(IntToStr(k), u"");
 
         // Mistyped keys and values, told once the log follows DebugLevel.
+        // A program or a picture given as the configuration: one line for
+        // it rather than its bytes told as mistyped options.
+        if (text.HoldsZero()) {
+            Log(6, "? Config file " + ToUtf8(fileName) +
+                       " is not a text file: it holds zero bytes, as a program, a picture or "
+                       "UTF-16 saved without its byte-order mark does");
+            return;
+        }
         const std::vector<std::string> notices = reader.Report();
         for (const std::string& notice : notices)
             Log(6, notice);

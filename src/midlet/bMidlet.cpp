@@ -28,7 +28,7 @@ std::u16string InFolder(const std::u16string& folder, std::u16string_view name) 
 // blank: "Tom, Jerry" becomes "Tom Jerry"), and leading dots, which would
 // hide the files, are dropped. A name that is then empty, or that holds "/"
 // or a control character (which would leave the output folder or break a
-// line), is refused.
+// line), or that is too long for a file name, is refused.
 std::string SafeMidletName(const std::string& name) {
     std::string safe;
     for (size_t i = 0; i < name.size(); ++i) {
@@ -46,6 +46,13 @@ std::string SafeMidletName(const std::string& name) {
         return c == '/' || static_cast<unsigned char>(c) < 32 || c == 127;
     });
     if (safe.empty() || !plain) throw TBookError("Wrong midlet name [" + name + "]");
+    // The JAR's file name, NAME.jar, must fit the 255 bytes a file system
+    // allows for a name.
+    constexpr size_t kLongestName = 255 - 4;
+    if (safe.size() > kLongestName)
+        throw TBookError("Wrong midlet name [" + name + "]: it is " + std::to_string(safe.size()) +
+                         " bytes long, and a file name takes at most " +
+                         std::to_string(kLongestName) + " before its .jar");
     return safe;
 }
 

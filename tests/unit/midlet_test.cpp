@@ -126,6 +126,9 @@ TEST(MidletAssembly, SettingsFailureIsWrappedTwice) {
 }
 
 TEST(MidletAssembly, MissingPictureAndBadNamesFailTheMidlet) {
+    std::string longName;
+    for (int n = 0; n < 126; ++n)
+        longName += "\xD0\x91"; // Cyrillic Be
     struct {
         std::string Name;
         std::u16string Icon;
@@ -137,6 +140,10 @@ TEST(MidletAssembly, MissingPictureAndBadNamesFailTheMidlet) {
         {"...", u"", "- Wrong midlet name [...]"},
         {".,", u"", "- Wrong midlet name [.,]"},
         {"Tab\there", u"", "- Wrong midlet name [Tab\there]"},
+        // NAME.jar must fit a file name's 255 bytes: 126 two-byte letters do not.
+        {longName, u"",
+         "- Wrong midlet name [" + longName +
+             "]: it is 252 bytes long, and a file name takes at most 251 before its .jar"},
     };
     for (const auto& c : cases) {
         TMidletFolders f;
@@ -241,6 +248,9 @@ TEST(Maker, ExtensionsAndDumps) {
     EXPECT_EQ(DumpFileName(u"../a/b"), u".._a_b.dump");
     EXPECT_EQ(DumpFileName(u".."), u"...dump");
     EXPECT_EQ(DumpFileName(u"a\nb"), u"a_b.dump");
+    // Cut to a file name's 255 bytes, never inside a character.
+    EXPECT_EQ(DumpFileName(std::u16string(300, u'\u0411')),
+              std::u16string(125, u'\u0411') + u".dump");
 }
 
 TEST(Maker, DirectoriesAreMadeOneLevelAndClearedOfFilesOnly) {
