@@ -86,8 +86,10 @@ std::u16string MaskPart(const std::u16string& pattern) {
 // the current folder); a part that does not exist is kept as written.
 fs::path FullFolderPath(const std::u16string& folder) {
     std::error_code ec;
-    fs::path path =
-        fs::weakly_canonical(fs::absolute(ToPath(folder.empty() ? u"." : folder), ec), ec);
+    const fs::path absolute = fs::absolute(ToPath(folder.empty() ? u"." : folder), ec);
+    fs::path path = fs::weakly_canonical(absolute, ec);
+    // Links that cannot be resolved (a loop) leave the path as written.
+    if (ec) path = absolute.lexically_normal();
     if (!path.has_filename()) path = path.parent_path();
     return path;
 }
@@ -113,13 +115,21 @@ bool HasAnyExtension(const std::u16string& name, const auto& extensions) {
 // names match the mask ("*.*" matches every name), sorted. A name that is
 // not UTF-8 (a file from an old archive or another system) would not lead
 // back to its file once converted: it goes to notUtf8 instead, when given.
+// A folder that exists but cannot be read raises its reason when readError
+// is given.
 std::vector<std::u16string> MatchingFiles(const std::u16string& folder, const std::u16string& mask,
-                                          std::vector<std::u16string>* notUtf8 = nullptr) {
+                                          std::vector<std::u16string>* notUtf8 = nullptr,
+                                          bool readError = false) {
     const std::string pattern = mask == u"*.*" ? "*" : ToUtf8(mask);
     std::vector<std::u16string> names;
     std::error_code ec;
     const fs::path path = folder.empty() ? fs::path(".") : ToPath(folder);
-    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(path, ec);
+    if (ec && readError && ec != std::errc::no_such_file_or_directory &&
+        ec != std::errc::not_a_directory)
+        throw TBookError("Can't read folder " + FullFolderPath(folder).string() + " (" +
+                         ec.message() + ")");
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         if (it->is_directory(typeError)) continue;
         const std::string name = it->path().filename().string();
@@ -402,7 +412,7 @@ void TBookMaker::MakeFolderBooks() {
     // do not pass to the books after it.
     const std::u16string bookInfo = Config.BookInfo, splashFileName = Config.SplashFileName;
     std::vector<std::u16string> notUtf8;
-    const std::vector<std::u16string> entries = MatchingFiles(folder, mask, &notUtf8);
+    const std::vector<std::u16string> entries = MatchingFiles(folder, mask, &notUtf8, true);
     auto isSource = [](const std::u16string& entry) {
         return HasAnyExtension(entry, kSourceExtensions);
     };

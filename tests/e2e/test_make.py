@@ -359,6 +359,24 @@ class MakeTest(BookFolderTest):
                                  ["? No source matches " + where])
                 self.assertEqual(os.listdir(self.out("")), [])
 
+    def test_folder_mode_fails_on_a_folder_it_cannot_read(self):
+        # Not "nothing to build": the books may well be there.
+        loop = os.path.join(self.root, "loop")
+        os.symlink(loop, loop)
+        cases = [(loop, "Too many levels of symbolic links")]
+        if os.geteuid() != 0:  # root reads any folder
+            locked = os.path.join(self.root, "locked")
+            os.mkdir(locked)
+            self.book("../locked/story.txt", b"A story.")
+            os.chmod(locked, 0)  # the temporary folder's clean-up opens it again
+            cases.append((locked, "Permission denied"))
+        for folder, reason in cases:
+            with self.subTest(folder):
+                status, lines = self.make("-makeall", TextFileName=os.path.join(folder, "*.txt"))
+                self.assertEqual(status, 1, lines)
+                self.assertEqual(lines[-2:], ["- Can't create midlet",
+                                              "- Can't read folder %s (%s)" % (folder, reason)])
+
     def test_folder_mode_tells_when_two_sources_give_one_name(self):
         # The same book saved twice: the later source's midlet replaces the
         # earlier one, and the log says so rather than one book going missing.
