@@ -10,7 +10,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace paginor {
 
@@ -478,6 +480,11 @@ void WriteUtf16LeFile(const std::u16string& fileName, const std::u16string& text
 } // namespace
 
 void TBookConfig::WriteExampleConfig(const std::u16string& fileName) const {
+    // A file cut short (a full disk) must not pass for the example later, nor
+    // block the next -config as an existing file: a new one goes on failure.
+    std::error_code ec;
+    const bool existed = std::filesystem::symlink_status(ToPath(fileName), ec).type() !=
+                         std::filesystem::file_type::not_found;
     try {
         TExampleText out;
         WriteBasicOptions(out, *this);
@@ -492,6 +499,7 @@ void TBookConfig::WriteExampleConfig(const std::u16string& fileName) const {
         WriteUtf16LeFile(fileName, out.Content());
     } catch (const std::exception& error) {
         Log(3, "Can't save config file: " + ToUtf8(fileName) + "; " + error.what());
+        if (!existed) std::filesystem::remove(ToPath(fileName), ec);
         throw TBookError("Cant't save config file " + ToUtf8(fileName));
     }
 }

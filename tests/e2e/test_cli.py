@@ -1,7 +1,9 @@
 """The command line: banner, usage, option words, exit statuses, -config and
 the configuration errors of -make and -makeall."""
 import os
+import resource
 import shutil
+import signal
 import subprocess
 import tempfile
 import unittest
@@ -128,6 +130,22 @@ class CommandLineTest(unittest.TestCase):
         status, lines = run("-config", "none/x.cfg", cwd=self.dir)
         self.assertEqual(status, 1)
         self.assertEqual(lines[2:], ["Error Cant't save config file none/x.cfg", ""])
+
+    def test_an_example_that_cannot_be_written_whole_is_not_left_behind(self):
+        # A full disk, here a file size limit: the example stops after 4 KB.
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+        result = subprocess.run([PAGINOR, "-config", "x.cfg"], cwd=self.dir, capture_output=True,
+                                timeout=60, preexec_fn=limit_file_size)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stdout.decode("utf-8").split("\n")[2:],
+                         ["Error Cant't save config file x.cfg", ""])
+        self.assertEqual(os.listdir(self.dir), [])
+        # So the next -config, with room, writes it.
+        status, lines = run("-config", "x.cfg", cwd=self.dir)
+        self.assertEqual((status, lines[2:]), (0, ["Config file saved x.cfg", ""]))
 
     def test_make_reads_the_configuration(self):
         # A private copy of the program: a run keeps its work folders beside it.
