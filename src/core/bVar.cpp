@@ -1,5 +1,6 @@
 #include "core/bVar.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cwctype>
@@ -152,6 +153,26 @@ std::u16string TrimControls(std::u16string_view text) {
 
 std::string TrimControls(std::string_view text) {
     return std::string(Trimmed(text));
+}
+
+std::string WithoutInvisibleMarks(std::string_view text) {
+    constexpr std::string_view kMarks[] = {"\xC2\xAD", "\xE2\x80\x8B", "\xE2\x81\xA0",
+                                           "\xEF\xBB\xBF"};
+    std::string kept;
+    kept.reserve(text.size());
+    while (!text.empty()) {
+        // Every mark begins with one of these lead bytes.
+        const size_t lead = text.find_first_of("\xC2\xE2\xEF");
+        kept += text.substr(0, lead);
+        if (lead == std::string_view::npos) break;
+        text.remove_prefix(lead);
+        size_t skip = 0;
+        for (const std::string_view mark : kMarks)
+            if (text.starts_with(mark)) skip = mark.size();
+        if (skip == 0) kept += text.front();
+        text.remove_prefix(std::max<size_t>(skip, 1));
+    }
+    return kept;
 }
 
 std::string CollapseBlanks(std::string_view text) {

@@ -34,6 +34,12 @@ std::string TrimControls(std::string_view text);
 // none is kept at either end: "  a\n\tb " -> "a b".
 std::string CollapseBlanks(std::string_view text);
 
+// The text without the marks that only guide line breaking and show nothing
+// (soft hyphen, zero-width space, word joiner, zero-width no-break space):
+// the reader breaks lines at blanks and hyphens only and a phone's font
+// draws such a mark as a box or a stray hyphen. UTF-8 in and out.
+std::string WithoutInvisibleMarks(std::string_view text);
+
 // URI references: "%20" -> " " (a "%" without two hexadecimal digits after
 // it stays), and whether the reference begins with a scheme ("http:",
 // "file:", "data:", also a drive letter "C:").

@@ -387,8 +387,10 @@ size_t TFictionBookConverter::DecodePictureData(TXmlNode binary, const std::stri
 // pretty-printed book wraps and indents its paragraphs), so a run of white
 // space that holds one becomes a single blank, or nothing at the start of a
 // line; blanks within a line are the author's and stay.
-void TFictionBookConverter::AppendText(std::string_view text) {
+void TFictionBookConverter::AppendText(std::string_view source) {
     constexpr std::string_view kSpace = " \t\r\n";
+    const std::string visible = WithoutInvisibleMarks(source);
+    std::string_view text = visible;
     while (!text.empty()) {
         const size_t cut = text.find_first_of("<>\r\n");
         if (cut == std::string_view::npos) break;

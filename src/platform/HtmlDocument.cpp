@@ -9,8 +9,11 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace paginor {
 
@@ -129,6 +132,61 @@ bool IsContentsEntry(const xmlNode* node) {
     return false;
 }
 
+// Whether a reader never sees the element: the `hidden` attribute, or an
+// inline style with "display: none" (a saved page's menus and pop-ups, text
+// that Word hides).
+bool IsHidden(const xmlNode* node) {
+    if (node->type != XML_ELEMENT_NODE) return false;
+    if (AttributeOf(node, "hidden")) return true;
+    const auto style = AttributeOf(node, "style");
+    if (!style) return false;
+    std::string compact;
+    for (const char c : LowerAscii(*style))
+        if (!IsCollapsible(static_cast<unsigned char>(c))) compact += c;
+    for (size_t at = compact.find("display:none"); at != std::string::npos;
+         at = compact.find("display:none", at + 1))
+        if (at == 0 || compact[at - 1] == ';') return true;
+    return false;
+}
+
+// A list item's number as its list's type attribute writes it: "a" and "A"
+// letters (z is followed by aa), "i" and "I" Roman numerals (1 to 3999),
+// anything else decimal.
+std::u16string ListNumber(long number, char type) {
+    const bool upper = type == 'A' || type == 'I';
+    std::string text;
+    if ((type == 'a' || type == 'A') && number > 0) {
+        for (long n = number; n > 0; n = (n - 1) / 26)
+            text.insert(text.begin(), static_cast<char>('a' + (n - 1) % 26));
+    } else if ((type == 'i' || type == 'I') && number > 0 && number < 4000) {
+        constexpr std::pair<int, const char*> kRoman[] = {
+            {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+            {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+        long n = number;
+        for (const auto& [value, letters] : kRoman)
+            for (; n >= value; n -= value)
+                text += letters;
+    } else {
+        text = std::to_string(number);
+    }
+    if (upper)
+        for (char& c : text)
+            c = static_cast<char>(c - 'a' + 'A');
+    return FromUtf8(text);
+}
+
+// A whole number attribute (a list's start, an item's value); `fallback`
+// when it is missing or not a number.
+long NumberAttribute(const xmlNode* node, const char* name, long fallback) {
+    const auto value = AttributeOf(node, name);
+    if (!value) return fallback;
+    const std::string text = TrimControls(*value);
+    char* end = nullptr;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && end && *end == '\0' && number > -1000000 && number < 1000000 ? number
+                                                                                         : fallback;
+}
+
 class THtmlWalker {
 public:
     THtmlWalker(TWordDocumentBuilder& builder, const TPictureSource& pictures)
@@ -168,7 +226,7 @@ private:
             return false;
         }
         if (node->type != XML_ELEMENT_NODE) return false;
-        if (NameIn(node, kSkipped)) return false;
+        if (NameIn(node, kSkipped) || IsHidden(node)) return false;
         const std::string_view name = reinterpret_cast<const char*>(node->name);
         if (name == "br") {
             LineBreak();
@@ -178,8 +236,17 @@ private:
             EndBlock();
             InContentsEntry = IsContentsEntry(node);
             if (const int level = HeadingLevelOf(node)) Heading = level;
-            if (name == "pre") ++PreDepth;
+            if (name == "pre") {
+                ++PreDepth;
+                PreStart = true;
+            }
         }
+        if (name == "ol" || name == "ul" || name == "menu" || name == "dir") {
+            const auto type = AttributeOf(node, "type");
+            Lists.push_back({name == "ol", NumberAttribute(node, "start", 1),
+                             type && type->size() == 1 ? type->front() : '1'});
+        }
+        if (name == "li") ListItem(node);
         if (const auto id = AttributeOf(node, "id")) Builder.AddAnchor(FromUtf8(*id));
         if (name == "img") {
             Picture(node);
@@ -197,7 +264,7 @@ private:
     }
 
     void Leave(xmlNode* node) {
-        if (node->type != XML_ELEMENT_NODE || NameIn(node, kSkipped)) return;
+        if (node->type != XML_ELEMENT_NODE || NameIn(node, kSkipped) || IsHidden(node)) return;
         if (node == LinkOwner) {
             Builder.EndHyperlink();
             LinkOwner = nullptr;
@@ -208,6 +275,24 @@ private:
             InContentsEntry = false;
             if (HeadingLevelOf(node)) Heading = 0;
         }
+        const std::string_view name = reinterpret_cast<const char*>(node->name);
+        if ((name == "ol" || name == "ul" || name == "menu" || name == "dir") && !Lists.empty())
+            Lists.pop_back();
+        if (name == "li") PendingMarker.clear();
+    }
+
+    // A list item begins with its bullet or number, as a browser shows it;
+    // the marker waits for the item's first text, so an item whose text
+    // stands in a paragraph of its own does not leave it on a line alone.
+    void ListItem(const xmlNode* node) {
+        if (Lists.empty() || !Lists.back().Ordered) {
+            PendingMarker = u"\u2022 ";
+            return;
+        }
+        TList& list = Lists.back();
+        list.Next = NumberAttribute(node, "value", list.Next);
+        PendingMarker = ListNumber(list.Next, list.Type) + u". ";
+        ++list.Next;
     }
 
     void BeginLink(const std::string& href) {
@@ -242,11 +327,15 @@ private:
 
     void Put(std::u16string_view text) {
         Builder.SetInTableOfContents(InContentsEntry);
+        if (!PendingMarker.empty()) {
+            Builder.AppendText(PendingMarker);
+            PendingMarker.clear();
+        }
         Builder.AppendText(text);
     }
 
     void Text(const char* utf8) {
-        const std::u16string text = FromUtf8(utf8 ? utf8 : "");
+        const std::u16string text = FromUtf8(WithoutInvisibleMarks(utf8 ? utf8 : ""));
         if (PreDepth > 0) {
             PreText(text);
             return;
@@ -267,8 +356,11 @@ private:
         }
     }
 
-    // Inside a pre every line is a paragraph and blanks stay.
+    // Inside a pre every line is a paragraph and blanks stay; a line break
+    // right after the opening tag is not shown, as in a browser.
     void PreText(std::u16string_view text) {
+        if (std::exchange(PreStart, false) && !text.empty())
+            text.remove_prefix(text.starts_with(u"\r\n") ? 2 : text.front() == u'\n' ? 1 : 0);
         while (!text.empty()) {
             const size_t end = text.find_first_of(u"\r\n");
             Put(text.substr(0, end));
@@ -290,13 +382,22 @@ private:
         Builder.EndParagraph(Heading);
     }
 
+    struct TList {
+        bool Ordered;
+        long Next;
+        char Type;
+    };
+
     TWordDocumentBuilder& Builder;
     const TPictureSource& Pictures;
+    std::vector<TList> Lists;
+    std::u16string PendingMarker;
     const xmlNode* LinkOwner = nullptr;
     bool PendingSpace = false;
     bool InContentsEntry = false;
     int Heading = 0;
     int PreDepth = 0;
+    bool PreStart = false;
 };
 
 // Word writes "downlevel-revealed" conditional comments around list numbers

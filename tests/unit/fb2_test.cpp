@@ -179,6 +179,11 @@ TEST_F(Fb2Import, ConvertsStructureToTaggedText) {
          "<p>y</p>",
          "y\r\n"},
         {"comments are not text", "<p>a<!-- note to self -->b</p>", "ab\r\n"},
+        {"soft hyphens and zero-width marks show nothing",
+         "<p>Ka&#xAD;ra&#xAD;ndash, zero&#x200B;width, joined&#x2060;\xE2\x80\x94"
+         "dash&#xFEFF;</p>",
+         "Karandash, zerowidth, joined\xE2\x80\x94"
+         "dash\r\n"},
         {"CDATA and character references", "<p><![CDATA[if a&b]]> &#x416;&#1078; &amp;</p>",
          "if a&b \xD0\x96\xD0\xB6 &\r\n"},
         {"angle brackets in text never become markup",

@@ -110,7 +110,20 @@ TEST_F(WordImport, PagesBecomeTaggedText) {
          "<ul><li>item <b>bold</b><i> italic</i></li></ul>"
          "<table><tr><td>c1</td><th>c2</th></tr></table><blockquote>quote</blockquote>",
          "Line one\r\nline two & \u2039three\u203A\u00A0\r\r\n" + P("a  b") + P("") + P("c") +
-             P("item bold italic") + P("c1") + P("c2") + P("quote")},
+             P("\u2022 item bold italic") + P("c1") + P("c2") + P("quote")},
+        {"list items begin with their bullet or number, also when the text is in a paragraph",
+         "<ol><li>One</li><li><p>Two</p><ul><li>dot</li><li></li></ul></li></ol>"
+         "<ol start=\"4\" type=\"a\"><li>d</li><li value=\"27\">aa</li></ol>"
+         "<ol type=\"I\" start=\"3\"><li>iii</li><li>iv</li></ol><ul><li><b>bold</b> x</li></ul>"
+         "<li>stray</li>",
+         P("1. One") + P("2. Two") + P("\u2022 dot") + P("d. d") + P("aa. aa") + P("III. iii") +
+             P("IV. iv") + P("\u2022 bold x") + P("\u2022 stray")},
+        {"hidden elements and marks that show nothing are left out",
+         "<div style=\"DISPLAY : None\">Menu</div><p hidden>Secret</p>"
+         "<p>Soft&shy;ly, zero&#8203;width, joined&#8288;word\uFEFF<span "
+         "style='color:red;display:none'>gone</span> end</p><p style=\"mso-display:none\">shown</p>"
+         "<pre>\n  kept\n</pre>",
+         P("Softly, zerowidth, joinedword end") + P("shown") + P("  kept")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Import(Page(c.Body)), c.Expected) << c.Name;
