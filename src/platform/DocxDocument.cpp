@@ -157,11 +157,55 @@ struct TRelationship {
 };
 using TRelationships = std::map<std::string, TRelationship>;
 
+// A paragraph's list: the numbering instance and its level (0 to 8).
+struct TListReference {
+    std::string NumberingId;
+    int Level = 0;
+};
+
 struct TStyle {
     std::string Name;
     std::string BasedOn;
     int OutlineLevel = -1; // 0 for the top level; -1 when the style sets none
+    std::optional<TListReference> List;
 };
+
+constexpr int kListLevels = 9;
+
+// One numbering instance of the numbering part: how each level writes its
+// number ("decimal", "lowerRoman", "bullet", ...; "%1." with the levels'
+// numbers), where it starts, and the numbers given so far.
+struct TNumbering {
+    struct TLevel {
+        std::string Format = "decimal";
+        std::string Text;
+        long Start = 1;
+        long Current = 0;
+        bool Started = false;
+    };
+    std::array<TLevel, kListLevels> Levels;
+};
+
+// A numPr element's list; none when it has no numbering id or the id "0",
+// which switches numbering off.
+std::optional<TListReference> ListReference(const xmlNode* numberingProperties) {
+    const auto id = WAttribute(ChildW(numberingProperties, "numId"), "val");
+    if (!id || id->empty() || *id == "0") return std::nullopt;
+    const auto level = WAttribute(ChildW(numberingProperties, "ilvl"), "val");
+    const int value = level ? std::atoi(level->c_str()) : 0;
+    return TListReference{*id, value >= 0 && value < kListLevels ? value : 0};
+}
+
+// A level's number in its format; the letters of ListItemNumber's types.
+std::u16string FormattedNumber(long number, std::string_view format) {
+    if (format == "decimalZero" && number >= 0 && number < 10) return u"0" + IntToStr(number);
+    const char type = format == "lowerLetter"   ? 'a'
+                      : format == "upperLetter" ? 'A'
+                      : format == "lowerRoman"  ? 'i'
+                      : format == "upperRoman"  ? 'I'
+                                                : '1';
+    return ListItemNumber(number, type);
+}
 
 enum class TFieldKind { Other, Hyperlink, Contents };
 
@@ -199,6 +243,9 @@ private:
     void ReadStyles(const TRelationships& relationships);
     int StyleLevel(const std::string& id) const;
     int HeadingLevel(const xmlNode* paragraph) const;
+    void ReadNumbering(const TRelationships& relationships);
+    std::optional<TListReference> ListOf(const xmlNode* paragraph) const;
+    std::u16string ListMarker(const TListReference& list);
 
     void Body(TZipEntryReader entry);
     void Blocks(const xmlNode* parent);
@@ -226,6 +273,7 @@ private:
     TZipArchive& Package;
     TWordDocumentBuilder Builder;
     std::map<std::string, TStyle> Styles;
+    std::map<std::string, TNumbering> Numberings;  // by numbering instance id
     const TRelationships* Relationships = nullptr; // of the part being walked
     std::string PartName;
     TRelationships DocumentRelationships;
@@ -312,6 +360,7 @@ void TDocxReader::ReadStyles(const TRelationships& relationships) {
             const xmlNode* properties = ChildW(node.Raw(), "pPr");
             if (const auto level = WAttribute(ChildW(properties, "outlineLvl"), "val"))
                 style.OutlineLevel = std::atoi(level->c_str());
+            style.List = ListReference(ChildW(properties, "numPr"));
             Styles.emplace(*styleId, std::move(style));
         }
         return;
@@ -348,10 +397,113 @@ int TDocxReader::HeadingLevel(const xmlNode* paragraph) const {
     return 0;
 }
 
+// The numbering part: its abstract numberings' levels, and the numbering
+// instances that use them (with their start overrides).
+void TDocxReader::ReadNumbering(const TRelationships& relationships) {
+    for (const auto& [id, relationship] : relationships) {
+        if (relationship.Type != "numbering" || relationship.External ||
+            !Package.Contains(relationship.Target))
+            continue;
+        const TXmlDocument document = ReadPart(relationship.Target);
+        const auto readLevels = [](const xmlNode* parent, TNumbering& numbering) {
+            for (const xmlNode* child = parent->children; child; child = child->next) {
+                if (!IsW(child, "lvl")) continue;
+                const int index = std::atoi(WAttribute(child, "ilvl").value_or("0").c_str());
+                if (index < 0 || index >= kListLevels) continue;
+                TNumbering::TLevel& level = numbering.Levels[index];
+                if (const auto format = WAttribute(ChildW(child, "numFmt"), "val"))
+                    level.Format = *format;
+                if (const auto text = WAttribute(ChildW(child, "lvlText"), "val"))
+                    level.Text = *text;
+                if (const auto start = WAttribute(ChildW(child, "start"), "val"))
+                    level.Start = std::atol(start->c_str());
+            }
+        };
+        std::map<std::string, TNumbering> abstract;
+        for (const TXmlNode node : document.Root().Children()) {
+            if (!IsW(node.Raw(), "abstractNum")) continue;
+            if (const auto abstractId = WAttribute(node.Raw(), "abstractNumId"))
+                readLevels(node.Raw(), abstract[*abstractId]);
+        }
+        for (const TXmlNode node : document.Root().Children()) {
+            if (!IsW(node.Raw(), "num")) continue;
+            const auto numberingId = WAttribute(node.Raw(), "numId");
+            const auto abstractId = WAttribute(ChildW(node.Raw(), "abstractNumId"), "val");
+            if (!numberingId || !abstractId) continue;
+            const auto found = abstract.find(*abstractId);
+            TNumbering numbering = found == abstract.end() ? TNumbering() : found->second;
+            for (const xmlNode* child = node.Raw()->children; child; child = child->next) {
+                if (!IsW(child, "lvlOverride")) continue;
+                const int index = std::atoi(WAttribute(child, "ilvl").value_or("0").c_str());
+                if (index < 0 || index >= kListLevels) continue;
+                if (ChildW(child, "lvl")) {
+                    TNumbering replaced;
+                    readLevels(child, replaced);
+                    numbering.Levels[index] = replaced.Levels[index];
+                }
+                if (const auto start = WAttribute(ChildW(child, "startOverride"), "val"))
+                    numbering.Levels[index].Start = std::atol(start->c_str());
+            }
+            Numberings.emplace(*numberingId, std::move(numbering));
+        }
+        return;
+    }
+}
+
+// The paragraph's own list, else its style's (through the styles it is
+// based on).
+std::optional<TListReference> TDocxReader::ListOf(const xmlNode* paragraph) const {
+    const xmlNode* properties = ChildW(paragraph, "pPr");
+    if (const xmlNode* own = ChildW(properties, "numPr")) {
+        auto list = ListReference(own);
+        // A numPr with only a level takes the list from the style.
+        if (list || WAttribute(ChildW(own, "numId"), "val")) return list;
+    }
+    std::string current = WAttribute(ChildW(properties, "pStyle"), "val").value_or("");
+    for (int depth = 0; depth < kMaxStyleDepth && !current.empty(); ++depth) {
+        const auto found = Styles.find(current);
+        if (found == Styles.end()) break;
+        if (found->second.List) return found->second.List;
+        current = found->second.BasedOn;
+    }
+    return std::nullopt;
+}
+
+// The next number of the list's level as the level writes it ("3.", "b)",
+// "1.2."), or a bullet; the levels below start again. Empty when the
+// document has no such list.
+std::u16string TDocxReader::ListMarker(const TListReference& list) {
+    const auto found = Numberings.find(list.NumberingId);
+    if (found == Numberings.end()) return {};
+    auto& levels = found->second.Levels;
+    TNumbering::TLevel& level = levels[list.Level];
+    level.Current = level.Started ? level.Current + 1 : level.Start;
+    level.Started = true;
+    for (int below = list.Level + 1; below < kListLevels; ++below)
+        levels[below].Started = false;
+    if (level.Format == "bullet") return u"\u2022";
+    if (level.Format == "none") return {};
+    std::u16string marker;
+    const std::string& text = level.Text;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const TNumbering::TLevel& named = levels[text[i + 1] - '1'];
+            marker += FormattedNumber(named.Started ? named.Current : named.Start, named.Format);
+            ++i;
+        } else {
+            const size_t end = text.find('%', i + 1);
+            marker += FromUtf8(text.substr(i, end == std::string::npos ? end : end - i));
+            i = (end == std::string::npos ? text.size() : end) - 1;
+        }
+    }
+    return TrimControls(marker);
+}
+
 TWordDocument TDocxReader::Read() {
     PartName = MainPart();
     DocumentRelationships = ReadRelationships(PartName);
     ReadStyles(DocumentRelationships);
+    ReadNumbering(DocumentRelationships);
     Relationships = &DocumentRelationships;
     Body(Package.OpenEntry(PartName));
     Notes(TNoteKind::Foot, "footnotes");
@@ -448,8 +600,16 @@ void TDocxReader::Table(const xmlNode* table) {
 }
 
 void TDocxReader::Paragraph(const xmlNode* paragraph) {
+    // A list paragraph begins with its bullet or number, which Word draws
+    // from the numbering part; a heading keeps its text as it is, since
+    // a table of contents' entries are matched against it.
+    const int level = HeadingLevel(paragraph);
+    if (const auto list = ListOf(paragraph); list && level == 0) {
+        const std::u16string marker = ListMarker(*list);
+        if (!marker.empty()) Text(marker + u" ");
+    }
     Inline(paragraph);
-    Builder.EndParagraph(HeadingLevel(paragraph));
+    Builder.EndParagraph(level);
 }
 
 // Inline content: runs and what groups them.

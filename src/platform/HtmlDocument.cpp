@@ -149,32 +149,6 @@ bool IsHidden(const xmlNode* node) {
     return false;
 }
 
-// A list item's number as its list's type attribute writes it: "a" and "A"
-// letters (z is followed by aa), "i" and "I" Roman numerals (1 to 3999),
-// anything else decimal.
-std::u16string ListNumber(long number, char type) {
-    const bool upper = type == 'A' || type == 'I';
-    std::string text;
-    if ((type == 'a' || type == 'A') && number > 0) {
-        for (long n = number; n > 0; n = (n - 1) / 26)
-            text.insert(text.begin(), static_cast<char>('a' + (n - 1) % 26));
-    } else if ((type == 'i' || type == 'I') && number > 0 && number < 4000) {
-        constexpr std::pair<int, const char*> kRoman[] = {
-            {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
-            {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
-        long n = number;
-        for (const auto& [value, letters] : kRoman)
-            for (; n >= value; n -= value)
-                text += letters;
-    } else {
-        text = std::to_string(number);
-    }
-    if (upper)
-        for (char& c : text)
-            c = static_cast<char>(c - 'a' + 'A');
-    return FromUtf8(text);
-}
-
 // A whole number attribute (a list's start, an item's value); `fallback`
 // when it is missing or not a number.
 long NumberAttribute(const xmlNode* node, const char* name, long fallback) {
@@ -291,7 +265,7 @@ private:
         }
         TList& list = Lists.back();
         list.Next = NumberAttribute(node, "value", list.Next);
-        PendingMarker = ListNumber(list.Next, list.Type) + u". ";
+        PendingMarker = ListItemNumber(list.Next, list.Type) + u". ";
         ++list.Next;
     }
 

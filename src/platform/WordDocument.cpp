@@ -1,6 +1,10 @@
 #include "platform/WordDocument.h"
 
+#include "core/bVar.h"
+
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace paginor {
 
@@ -14,6 +18,29 @@ bool HasVisibleText(std::u16string_view text) {
 }
 
 } // namespace
+
+std::u16string ListItemNumber(long number, char type) {
+    const bool upper = type == 'A' || type == 'I';
+    std::string text;
+    if ((type == 'a' || type == 'A') && number > 0) {
+        for (long n = number; n > 0; n = (n - 1) / 26)
+            text.insert(text.begin(), static_cast<char>('a' + (n - 1) % 26));
+    } else if ((type == 'i' || type == 'I') && number > 0 && number < 4000) {
+        constexpr std::pair<int, const char*> kRoman[] = {
+            {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+            {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+        long n = number;
+        for (const auto& [value, letters] : kRoman)
+            for (; n >= value; n -= value)
+                text += letters;
+    } else {
+        text = std::to_string(number);
+    }
+    if (upper)
+        for (char& c : text)
+            c = static_cast<char>(c - 'a' + 'A');
+    return FromUtf8(text);
+}
 
 void TWordDocumentBuilder::AppendText(std::u16string_view text) {
     if (text.empty()) return;

@@ -68,6 +68,11 @@ struct TWordDocument {
 // of contents" does by default.
 constexpr int kMadeContentsLevels = 3;
 
+// A list item's number as a list's style writes it: type 'a' and 'A' letters
+// (z is followed by aa), 'i' and 'I' Roman numerals (1 to 3999), anything
+// else decimal.
+std::u16string ListItemNumber(long number, char type);
+
 // Builds a document the way a back end reads one: text, hyperlinks, pictures
 // and anchors are added to the current paragraph until it is ended. Keeps the
 // position arithmetic in one place.

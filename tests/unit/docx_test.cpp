@@ -212,6 +212,53 @@ TEST_F(DocxImport, DrawingsAreThePicturesOfTheirParagraphs) {
     EXPECT_NE(log.find("+ MS Word file loaded, total paragpahs 5, pictures 3"), std::string::npos);
 }
 
+// List paragraphs: numbers and bullets come from the numbering part, as Word
+// draws them; levels below a numbered item start again, an instance may
+// override its start, a style may carry the list, numId 0 switches it off.
+TEST_F(DocxImport, ListParagraphsBeginWithTheirBulletOrNumber) {
+    const auto level = [](int index, const std::string& format, const std::string& text,
+                          int start = 1) {
+        return "<w:lvl w:ilvl=\"" + std::to_string(index) + "\"><w:start w:val=\"" +
+               std::to_string(start) + "\"/><w:numFmt w:val=\"" + format +
+               "\"/><w:lvlText w:val=\"" + text + "\"/></w:lvl>";
+    };
+    const std::string numbering =
+        kXml + "<w:numbering" + kNamespaces + "><w:abstractNum w:abstractNumId=\"10\">" +
+        level(0, "decimal", "%1.") + level(1, "lowerLetter", "%1.%2)") +
+        level(2, "upperRoman", "(%3)", 3) +
+        "</w:abstractNum><w:abstractNum w:abstractNumId=\"11\">" +
+        level(0, "bullet", "\xEF\x82\xB7") + level(1, "none", "") +
+        "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"10\"/></w:num>"
+        "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"11\"/></w:num>"
+        "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"10\"/><w:lvlOverride w:ilvl=\"0\">"
+        "<w:startOverride w:val=\"5\"/></w:lvlOverride></w:num></w:numbering>";
+    const std::string styles =
+        kXml + "<w:styles" + kNamespaces +
+        "><w:style w:type=\"paragraph\" w:styleId=\"Heading1\"><w:name w:val=\"heading 1\"/>"
+        "<w:pPr><w:numPr><w:numId w:val=\"1\"/></w:numPr></w:pPr></w:style>"
+        "<w:style w:type=\"paragraph\" w:styleId=\"Steps\"><w:name w:val=\"Steps\"/>"
+        "<w:pPr><w:numPr><w:numId w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
+    const auto item = [](const std::string& text, int id, int index) {
+        return Para(R(text), "<w:numPr><w:ilvl w:val=\"" + std::to_string(index) +
+                                 "\"/><w:numId w:val=\"" + std::to_string(id) + "\"/></w:numPr>");
+    };
+    const std::string body =
+        item("One", 1, 0) + item("sub", 1, 1) + item("deeper", 1, 2) + item("sub two", 1, 1) +
+        item("Two", 1, 0) + item("again", 1, 1) + item("dot", 2, 0) + item("unmarked", 2, 1) +
+        item("five", 3, 0) + Styled("Steps", "styled") + Styled("Heading1", "Title") +
+        Para(R("plain"), "<w:pStyle w:val=\"Steps\"/><w:numPr><w:numId w:val=\"0\"/></w:numPr>") +
+        item("unknown list", 9, 0);
+    const std::string docx = Docx(body,
+                                  {{"rIdStyles", "styles", "styles.xml", false},
+                                   {"rIdNumbering", "numbering", "numbering.xml", false}},
+                                  {{"word/styles.xml", styles}, {"word/numbering.xml", numbering}});
+    EXPECT_EQ(ImportDocx(docx), "<#tableofcontent>" + P("1. One") + P("1.a) sub") +
+                                    P("(III) deeper") + P("1.b) sub two") + P("2. Two") +
+                                    P("2.a) again") + P("\u2022 dot") + P("unmarked") +
+                                    P("5. five") + P("3. styled") + Heading(1, "Title") +
+                                    P("plain") + P("unknown list"));
+}
+
 TEST_F(DocxImport, NotesFollowTheBodyAndTheirReferencesLeadThere) {
     const std::string notes =
         kXml + "<w:footnotes" + kNamespaces + "><w:footnote w:type=\"separator\" w:id=\"-1\">" +
