@@ -1217,6 +1217,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         TImage picture = splash != null ? splash : TImage.load("logo.png");
         if (picture != null) picture.drawCentred(g, 0, 0, screenWidth, screenHeight);
         Font f = Font.getFont(Font.FACE_PROPORTIONAL, Font.STYLE_BOLD, Font.SIZE_MEDIUM);
+        // A narrow screen takes the small font when a text would be cut.
+        if (Math.max(f.stringWidth(text(20)), f.stringWidth(text(21))) > screenWidth - 4)
+            f = Font.getFont(Font.FACE_PROPORTIONAL, Font.STYLE_PLAIN, Font.SIZE_SMALL);
         g.setFont(f);
         caption(g, f, text(20), 4);
         caption(g, f, text(21), screenHeight - 4 - f.getHeight());

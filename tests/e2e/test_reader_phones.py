@@ -101,6 +101,20 @@ class ReaderPhones(ReaderCase):
                                     size="96x65", midp2=True)
         self.assertEqual(short.pixels[:3 * 96 * bar], active.pixels[:3 * 96 * bar])
 
+    def test_splash_texts_stay_whole_on_narrow_screens(self):
+        # The splash texts are centred: one wider than the screen would be
+        # cut at both edges, so a narrow screen draws them smaller.
+        b = Book(TARGET, texts={20: "Lectoria 5.0.8", 21: "orvantis.example"})
+        for size in ("96x65", "101x80", "128x128"):
+            with self.subTest(size=size):
+                (splash,), _ = self.run_book(b, ["shot"], size=size, midp2=True)
+                h = splash.height
+                for box in ((0, 0, splash.width, h // 3), (0, h - h // 3, splash.width, h)):
+                    self.assertGreater(splash.count(BLACK, box), 40)
+                edges = [(x, y) for y in range(h) for x in (0, 1, splash.width - 2, splash.width - 1)
+                         if splash.at(x, y) == BLACK]
+                self.assertEqual(edges, [])
+
 
 if __name__ == "__main__":
     unittest.main()
