@@ -104,6 +104,14 @@ const xmlNode* FindLocal(const xmlNode* node, std::string_view local) {
     return nullptr;
 }
 
+// Whether the node lies in a text box of the shape `top` (whose paragraphs
+// are read on their own).
+bool InTextBox(const xmlNode* node, const xmlNode* top) {
+    for (const xmlNode* up = node->parent; up && up != top; up = up->parent)
+        if (IsW(up, "txbxContent")) return true;
+    return false;
+}
+
 // "on" unless w:val says "false", "0" or "off".
 bool IsOn(const xmlNode* property) {
     if (!property) return false;
@@ -263,6 +271,7 @@ private:
     void EndField(const TField& field);
     void Drawing(const xmlNode* drawing);
     void VmlPicture(const xmlNode* picture);
+    void QueueTextBoxes(const xmlNode* shape);
     void AddPicture(const std::optional<std::string>& relationshipId, std::string description);
     void NoteReference(const xmlNode* reference, TNoteKind kind);
     void Notes(TNoteKind kind, const std::string& relationshipType);
@@ -283,6 +292,8 @@ private:
     std::vector<TNote> NotesReferenced;
     std::map<std::string, int> NoteNumbers[2];
     const TNote* CurrentNote = nullptr;
+    // Text boxes met in the current paragraph, read after it.
+    std::vector<const xmlNode*> TextBoxes;
 };
 
 TXmlDocument TDocxReader::ReadPart(const std::string& part) {
@@ -610,6 +621,12 @@ void TDocxReader::Paragraph(const xmlNode* paragraph) {
     }
     Inline(paragraph);
     Builder.EndParagraph(level);
+    // A text box's paragraphs follow the paragraph that anchors it (boxes
+    // in them follow in turn).
+    const std::vector<const xmlNode*> boxes = std::move(TextBoxes);
+    TextBoxes.clear();
+    for (const xmlNode* box : boxes)
+        Blocks(box);
 }
 
 // Inline content: runs and what groups them.
@@ -668,8 +685,10 @@ void TDocxReader::Run(const xmlNode* run) {
             FieldChar(child);
         } else if (name == "drawing") {
             Drawing(child);
+            QueueTextBoxes(child);
         } else if (name == "pict" || name == "object") {
             VmlPicture(child);
+            QueueTextBoxes(child);
         } else if (name == "footnoteReference") {
             NoteReference(child, TNoteKind::Foot);
         } else if (name == "endnoteReference") {
@@ -757,15 +776,25 @@ void TDocxReader::Drawing(const xmlNode* drawing) {
     const xmlNode* properties = FindLocal(drawing, "docPr");
     std::string description = PlainAttribute(properties, "descr").value_or("");
     const xmlNode* blip = FindLocal(drawing, "blip");
-    if (!blip) return; // a shape or chart without a picture
+    // A shape or chart without a picture; a text box's picture is its own.
+    if (!blip || InTextBox(blip, drawing)) return;
     auto id = AttributeIn(blip, "embed", kRelationshipNamespaces);
     if (!id) id = AttributeIn(blip, "link", kRelationshipNamespaces);
     AddPicture(id, std::move(description));
 }
 
+void TDocxReader::QueueTextBoxes(const xmlNode* shape) {
+    for (const xmlNode* child = shape->children; child; child = child->next) {
+        if (IsW(child, "txbxContent"))
+            TextBoxes.push_back(child);
+        else if (IsElement(child))
+            QueueTextBoxes(child);
+    }
+}
+
 void TDocxReader::VmlPicture(const xmlNode* picture) {
     const xmlNode* data = FindLocal(picture, "imagedata");
-    if (!data) return;
+    if (!data || InTextBox(data, picture)) return;
     const xmlNode* shape = FindLocal(picture, "shape");
     AddPicture(AttributeIn(data, "id", kRelationshipNamespaces),
                PlainAttribute(shape, "alt").value_or(""));

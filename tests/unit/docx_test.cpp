@@ -259,6 +259,34 @@ TEST_F(DocxImport, ListParagraphsBeginWithTheirBulletOrNumber) {
                                     P("plain") + P("unknown list"));
 }
 
+// Text boxes (a drawing's, with Word's VML copy for older readers, and a VML
+// shape's) are read once, after the paragraph that anchors them; a picture
+// in a box is the box paragraph's.
+TEST_F(DocxImport, TextBoxesFollowTheirParagraph) {
+    const auto box = [](const std::string& content) {
+        return "<w:txbxContent>" + content + "</w:txbxContent>";
+    };
+    const std::string modern =
+        "<w:r><mc:AlternateContent xmlns:mc=\"http://schemas.openxmlformats.org/"
+        "markup-compatibility/2006\"><mc:Choice Requires=\"wps\"><w:drawing><wp:anchor>"
+        "<wp:docPr id=\"1\" name=\"Box\"/><a:graphic><a:graphicData><wps:wsp xmlns:wps=\"x\">"
+        "<wps:txbx>" +
+        box(Para(R("Boxed one")) + Para(R("Boxed two") + Drawing("rIdPng", ""))) +
+        "</wps:txbx></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice>"
+        "<mc:Fallback><w:pict><v:rect><v:textbox>" +
+        box(Para(R("Boxed one")) + Para(R("Boxed two"))) +
+        "</v:textbox></v:rect></w:pict></mc:Fallback></mc:AlternateContent></w:r>";
+    const std::string old = "<w:r><w:pict><v:shape><v:textbox>" + box(Para(R("Old box"))) +
+                            "</v:textbox></v:shape></w:pict></w:r>";
+    const std::string body =
+        Para(R("Before") + modern + R(" after")) + Para(old + R("Host")) + Para(R("Next"));
+    const std::string docx = Docx(body, {{"rIdPng", "image", "media/image1.png", false}},
+                                  {{"word/media/image1.png", ReadBytes(kCorpus / "small.png")}});
+    EXPECT_EQ(ImportDocx(docx), P("Before after") + P("Boxed one") + "Boxed two\r<#image " +
+                                    Picture("0.png") + ">\r\n" + P("Host") + P("Old box") +
+                                    P("Next"));
+}
+
 TEST_F(DocxImport, NotesFollowTheBodyAndTheirReferencesLeadThere) {
     const std::string notes =
         kXml + "<w:footnotes" + kNamespaces + "><w:footnote w:type=\"separator\" w:id=\"-1\">" +
