@@ -131,6 +131,11 @@ void TEpubConverter::ReadDocument(const std::string& entry) {
                                  PendingAnchors.end());
         PendingAnchors.clear();
         QualifyLinks(paragraph, entry);
+        // A picture the book cannot give has been told already (Picture);
+        // it goes, so that it is not told again as missing and a paragraph's
+        // first picture is the first that phones can show.
+        std::erase_if(paragraph.Pictures,
+                      [](const TWordPicture& picture) { return picture.Bytes.empty(); });
         Paragraphs.push_back(std::move(paragraph));
         DocumentOf.push_back(number);
     }

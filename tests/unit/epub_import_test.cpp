@@ -172,6 +172,9 @@ TEST_F(EpubImport, WalksTheSpineWithContentsLinksAndPictures) {
           "book's text; left out",
           "+ Book details: River Book, Anna Berg, Olga Berg", "+ EPUB book decoded"})
         EXPECT_NE(book.Log.find(line), std::string::npos) << line << "\n" << book.Log;
+    // Each left-out picture is told once, by the line above.
+    for (const char* told : {"is not available", "Can't find any image"})
+        EXPECT_EQ(book.Log.find(told), std::string::npos) << told << "\n" << book.Log;
 
     EXPECT_EQ(book.Config.BookInfo, u"River Book, Anna Berg, Olga Berg");
     EXPECT_EQ(book.Config.SplashFileName, FromPath(PictureDir / "splash.png"));
