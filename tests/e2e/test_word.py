@@ -137,6 +137,32 @@ def novel_docx():
                        "rIdRed": png(30, 12, RED)})
 
 
+ODF = {"office": "urn:oasis:names:tc:opendocument:xmlns:office:1.0",
+       "text": "urn:oasis:names:tc:opendocument:xmlns:text:1.0",
+       "draw": "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0",
+       "svg": "urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0",
+       "style": "urn:oasis:names:tc:opendocument:xmlns:style:1.0"}
+
+
+def odt(list_styles, body):
+    """An ODT package: its automatic styles (list styles) and body text."""
+    content = ('<?xml version="1.0" encoding="UTF-8"?><office:document-content %s office:version='
+               '"1.2"><office:automatic-styles>%s</office:automatic-styles><office:body>'
+               '<office:text>%s</office:text></office:body></office:document-content>'
+               % (" ".join('xmlns:%s="%s"' % item for item in ODF.items()), list_styles, body))
+    manifest = ('<?xml version="1.0" encoding="UTF-8"?><manifest:manifest xmlns:manifest="urn:oasis:'
+                'names:tc:opendocument:xmlns:manifest:1.0" manifest:version="1.2">'
+                '<manifest:file-entry manifest:full-path="/" manifest:media-type="application/'
+                'vnd.oasis.opendocument.text"/><manifest:file-entry manifest:full-path="content.xml" '
+                'manifest:media-type="text/xml"/></manifest:manifest>')
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr(zipfile.ZipInfo("mimetype"), "application/vnd.oasis.opendocument.text")
+        z.writestr("META-INF/manifest.xml", manifest)
+        z.writestr("content.xml", content)
+    return out.getvalue()
+
+
 class WordBooks(ProgramCase):
     def path(self, *names):
         return os.path.join(self.dir, *names)
@@ -248,6 +274,45 @@ class WordBooks(ProgramCase):
                 log, jar = self.make(source, "Novel" + kind)
                 self.assertIn(".. Converting %s to DOCX with LibreOffice" % source, log)
                 self.assertEqual(self.book_text(jar), expected)
+
+    @unittest.skipUnless(shutil.which("soffice"), "LibreOffice is not installed")
+    def test_lists_and_text_boxes_of_a_libreoffice_document_reach_the_book(self):
+        """Numbers and bullets, which Word and LibreOffice draw from the
+        numbering part rather than store as text, and a text box's text, which
+        LibreOffice writes twice (for newer and older programs), as the
+        document shows them."""
+        styles = ('<text:list-style style:name="Steps"><text:list-level-style-number text:level="1" '
+                  'style:num-suffix="." style:num-format="1"/><text:list-level-style-number '
+                  'text:level="2" style:num-suffix=")" style:num-format="a"/></text:list-style>'
+                  '<text:list-style style:name="Dots"><text:list-level-style-bullet text:level="1" '
+                  'text:bullet-char="\u2022"/></text:list-style>')
+
+        def items(*texts):
+            return "".join("<text:list-item>%s</text:list-item>" % t for t in texts)
+
+        def p(text):
+            return "<text:p>%s</text:p>" % text
+        body = (p("Before the lock.") +
+                '<text:list text:style-name="Steps">' +
+                items(p("Open the upper paddles."),
+                      p("Wait for the level.") + "<text:list>" + items(p("Watch the gauge."),
+                                                                      p("Listen.")) + "</text:list>",
+                      p("Push the gate.")) + "</text:list>" +
+                '<text:list text:style-name="Dots">' + items(p("Rope"), p("Windlass")) +
+                "</text:list>" +
+                p('<draw:frame draw:name="Box" text:anchor-type="paragraph" svg:width="5cm" '
+                  'svg:height="2cm"><draw:text-box>' + p("Kept in a box.") +
+                  "</draw:text-box></draw:frame>The box stands here."))
+        self.write("lock.odt", odt(styles, body))
+        _, jar = self.make("lock.odt", "Lock")
+        text = self.book_text(jar)
+        lines = [line.strip("\r") for line in text.split("\n") if line.strip("\r")]
+        start = lines.index("Before the lock.")
+        self.assertEqual(lines[start:start + 10],
+                         ["Before the lock.", "1. Open the upper paddles.", "2. Wait for the level.",
+                          "a) Watch the gauge.", "b) Listen.", "3. Push the gate.", "\u2022 Rope",
+                          "\u2022 Windlass", "The box stands here.", "Kept in a box."], text)
+        self.assertEqual(text.count("Kept in a box."), 1)
 
     def test_bad_sources_fail_with_one_clear_line(self):
         self.write("pages/green.png", png(4, 4, GREEN))
