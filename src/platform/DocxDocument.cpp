@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
@@ -204,6 +205,14 @@ std::optional<TListReference> ListReference(const xmlNode* numberingProperties) 
     return TListReference{*id, value >= 0 && value < kListLevels ? value : 0};
 }
 
+// A list level's start; 1 when it is not a number of a sensible size, so
+// that counting on from it cannot overflow.
+long ListStart(const std::string& text) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    return end != text.c_str() && value > -1000000 && value < 1000000 ? value : 1;
+}
+
 // A level's number in its format; the letters of ListItemNumber's types.
 std::u16string FormattedNumber(long number, std::string_view format) {
     if (format == "decimalZero" && number >= 0 && number < 10) return u"0" + IntToStr(number);
@@ -248,6 +257,8 @@ private:
     TXmlDocument ReadPart(const std::string& part);
     TRelationships ReadRelationships(const std::string& part);
     std::string MainPart();
+    std::optional<std::string> RelatedPart(const TRelationships& relationships,
+                                           std::string_view type) const;
     void ReadStyles(const TRelationships& relationships);
     int StyleLevel(const std::string& id) const;
     int HeadingLevel(const xmlNode* paragraph) const;
@@ -353,12 +364,20 @@ std::string TDocxReader::MainPart() {
                      std::string(kDefaultMainPart));
 }
 
+// The part of the document's first relationship of this type that the
+// package holds ("styles", "numbering", "footnotes").
+std::optional<std::string> TDocxReader::RelatedPart(const TRelationships& relationships,
+                                                    std::string_view type) const {
+    for (const auto& [id, relationship] : relationships)
+        if (relationship.Type == type && !relationship.External &&
+            Package.Contains(relationship.Target))
+            return relationship.Target;
+    return std::nullopt;
+}
+
 void TDocxReader::ReadStyles(const TRelationships& relationships) {
-    for (const auto& [id, relationship] : relationships) {
-        if (relationship.Type != "styles" || relationship.External ||
-            !Package.Contains(relationship.Target))
-            continue;
-        const TXmlDocument document = ReadPart(relationship.Target);
+    if (const auto part = RelatedPart(relationships, "styles")) {
+        const TXmlDocument document = ReadPart(*part);
         for (const TXmlNode node : document.Root().Children()) {
             if (!IsW(node.Raw(), "style")) continue;
             const auto styleId = WAttribute(node.Raw(), "styleId");
@@ -374,7 +393,6 @@ void TDocxReader::ReadStyles(const TRelationships& relationships) {
             style.List = ListReference(ChildW(properties, "numPr"));
             Styles.emplace(*styleId, std::move(style));
         }
-        return;
     }
 }
 
@@ -411,11 +429,8 @@ int TDocxReader::HeadingLevel(const xmlNode* paragraph) const {
 // The numbering part: its abstract numberings' levels, and the numbering
 // instances that use them (with their start overrides).
 void TDocxReader::ReadNumbering(const TRelationships& relationships) {
-    for (const auto& [id, relationship] : relationships) {
-        if (relationship.Type != "numbering" || relationship.External ||
-            !Package.Contains(relationship.Target))
-            continue;
-        const TXmlDocument document = ReadPart(relationship.Target);
+    if (const auto part = RelatedPart(relationships, "numbering")) {
+        const TXmlDocument document = ReadPart(*part);
         const auto readLevels = [](const xmlNode* parent, TNumbering& numbering) {
             for (const xmlNode* child = parent->children; child; child = child->next) {
                 if (!IsW(child, "lvl")) continue;
@@ -427,7 +442,7 @@ void TDocxReader::ReadNumbering(const TRelationships& relationships) {
                 if (const auto text = WAttribute(ChildW(child, "lvlText"), "val"))
                     level.Text = *text;
                 if (const auto start = WAttribute(ChildW(child, "start"), "val"))
-                    level.Start = std::atol(start->c_str());
+                    level.Start = ListStart(*start);
             }
         };
         std::map<std::string, TNumbering> abstract;
@@ -453,11 +468,10 @@ void TDocxReader::ReadNumbering(const TRelationships& relationships) {
                     numbering.Levels[index] = replaced.Levels[index];
                 }
                 if (const auto start = WAttribute(ChildW(child, "startOverride"), "val"))
-                    numbering.Levels[index].Start = std::atol(start->c_str());
+                    numbering.Levels[index].Start = ListStart(*start);
             }
             Numberings.emplace(*numberingId, std::move(numbering));
         }
-        return;
     }
 }
 

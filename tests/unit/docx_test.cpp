@@ -231,7 +231,9 @@ TEST_F(DocxImport, ListParagraphsBeginWithTheirBulletOrNumber) {
         "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"10\"/></w:num>"
         "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"11\"/></w:num>"
         "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"10\"/><w:lvlOverride w:ilvl=\"0\">"
-        "<w:startOverride w:val=\"5\"/></w:lvlOverride></w:num></w:numbering>";
+        "<w:startOverride w:val=\"5\"/></w:lvlOverride></w:num>"
+        "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"10\"/><w:lvlOverride w:ilvl=\"0\">"
+        "<w:startOverride w:val=\"99999999999999999999\"/></w:lvlOverride></w:num></w:numbering>";
     const std::string styles =
         kXml + "<w:styles" + kNamespaces +
         "><w:style w:type=\"paragraph\" w:styleId=\"Heading1\"><w:name w:val=\"heading 1\"/>"
@@ -247,16 +249,16 @@ TEST_F(DocxImport, ListParagraphsBeginWithTheirBulletOrNumber) {
         item("Two", 1, 0) + item("again", 1, 1) + item("dot", 2, 0) + item("unmarked", 2, 1) +
         item("five", 3, 0) + Styled("Steps", "styled") + Styled("Heading1", "Title") +
         Para(R("plain"), "<w:pStyle w:val=\"Steps\"/><w:numPr><w:numId w:val=\"0\"/></w:numPr>") +
-        item("unknown list", 9, 0);
+        item("unknown list", 9, 0) + item("huge start", 4, 0) + item("counts on", 4, 0);
     const std::string docx = Docx(body,
                                   {{"rIdStyles", "styles", "styles.xml", false},
                                    {"rIdNumbering", "numbering", "numbering.xml", false}},
                                   {{"word/styles.xml", styles}, {"word/numbering.xml", numbering}});
-    EXPECT_EQ(ImportDocx(docx), "<#tableofcontent>" + P("1. One") + P("1.a) sub") +
-                                    P("(III) deeper") + P("1.b) sub two") + P("2. Two") +
-                                    P("2.a) again") + P("\u2022 dot") + P("unmarked") +
-                                    P("5. five") + P("3. styled") + Heading(1, "Title") +
-                                    P("plain") + P("unknown list"));
+    EXPECT_EQ(ImportDocx(docx),
+              "<#tableofcontent>" + P("1. One") + P("1.a) sub") + P("(III) deeper") +
+                  P("1.b) sub two") + P("2. Two") + P("2.a) again") + P("\u2022 dot") +
+                  P("unmarked") + P("5. five") + P("3. styled") + Heading(1, "Title") + P("plain") +
+                  P("unknown list") + P("1. huge start") + P("2. counts on"));
 }
 
 // Text boxes (a drawing's, with Word's VML copy for older readers, and a VML
