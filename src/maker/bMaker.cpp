@@ -511,6 +511,13 @@ void TBookMaker::MakeBook() {
         // The reason ("File not found", a parser error) does not say which
         // file it was: a folder-mode run or a quiet log would not tell.
         Log(3, "- Can't import source file " + ToUtf8(Config.TextFileName));
+        // A pattern given to -make names no file of its own.
+        std::error_code ec;
+        if (Config.TextFileName.find_first_of(u"*?") != std::u16string::npos &&
+            !fs::exists(ToPath(Config.TextFileName), ec))
+            Log(6, "? TextFileName " + ToUtf8(Config.TextFileName) +
+                       " is a pattern: -makeall builds every book it matches, -make one named "
+                       "file");
         throw;
     }
     if (Config.DebugLevel == kDumpLevel && kind != TSourceKind::Text)

@@ -359,6 +359,17 @@ class MakeTest(BookFolderTest):
                                  ["? No source matches " + where])
                 self.assertEqual(os.listdir(self.out("")), [])
 
+    def test_a_pattern_given_to_make_is_told(self):
+        self.book("story.txt", b"A story.")
+        for pattern, told in [("*.txt", True), ("st?ry.txt", True), ("tale.txt", False)]:
+            with self.subTest(pattern):
+                status, lines = self.make(BookName="Story", TextFileName=pattern)
+                self.assertEqual(status, 1, lines)
+                self.assertEqual(lines[-1], "- File not found")
+                hint = ("? TextFileName %s is a pattern: -makeall builds every book it matches, "
+                        "-make one named file" % pattern)
+                self.assertEqual(hint in lines, told, lines)
+
     def test_folder_mode_fails_on_a_folder_it_cannot_read(self):
         # Not "nothing to build": the books may well be there.
         loop = os.path.join(self.root, "loop")
