@@ -16,6 +16,6 @@ public class TBookCanvas extends Canvas {
     }
 
     protected void keyRepeated(int keyCode) {
-        keyPressed(keyCode);
+        TBookMIDlet.instance.keyRepeated(keyCode);
     }
 }

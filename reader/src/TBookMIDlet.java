@@ -1282,6 +1282,21 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         press(keyCode, action, special(keyCode, action));
     }
 
+    // A held key repeats the page turns and the moves between links only:
+    // a held soft key, Select or Clear must not follow a link and then go
+    // back, nor a number key open its screen twice.
+    void keyRepeated(int keyCode) {
+        int action = 0;
+        try {
+            action = canvas.getGameAction(keyCode);
+        } catch (Throwable e) {
+            // not a key with a game action
+        }
+        boolean move = action == Canvas.UP || action == Canvas.DOWN || action == Canvas.LEFT || action == Canvas.RIGHT;
+        if (keyCode == Canvas.KEY_POUND || (move && (keyCode < Canvas.KEY_NUM0 || keyCode > Canvas.KEY_NUM9)))
+            press(keyCode, action, 0);
+    }
+
     // A touch on the canvas (touch screens): on the soft-key labels of a
     // full-screen canvas what that soft key does; on a link of the page,
     // following it; elsewhere the page before from the upper third of the

@@ -27,6 +27,6 @@ public class TBookN1Canvas extends FullCanvas {
     }
 
     protected void keyRepeated(int keyCode) {
-        keyPressed(keyCode);
+        TBookMIDlet.instance.keyRepeated(keyCode);
     }
 }

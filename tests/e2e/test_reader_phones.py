@@ -115,6 +115,23 @@ class ReaderPhones(ReaderCase):
                          if splash.at(x, y) == BLACK]
                 self.assertEqual(edges, [])
 
+    def test_held_keys_repeat_page_turns_only(self):
+        # A held Down turns on page after page; a held soft key or Select
+        # does what it does once: it does not follow the link and then go
+        # back, nor open the menu over the page just reached.
+        (target,), _ = self.run_book(book(), ["key:fire", "key:right", "key:fire", "shot"], midp2=True)
+        (page3,), _ = self.run_book(book(), ["key:fire", "key:down", "key:down", "shot"], midp2=True)
+        cases = (
+            (["key:down", "repeat:down"], page3),
+            (["key:right", "key:soft2", "repeat:soft2"], target),
+            (["key:right", "key:fire", "repeat:fire"], target),
+        )
+        for actions, expected in cases:
+            with self.subTest(actions=actions):
+                (shot,), out = self.run_book(book(), ["key:fire"] + actions + ["shot", "dump"], midp2=True)
+                self.assertIn("screen: Canvas", out)
+                self.assertEqual(shot.pixels, expected.pixels)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -37,6 +37,7 @@ public final class Main {
         "  wait:MS     let MS milliseconds pass (splash screens, timers)",
         "  idle        wait until nothing more happens by itself: the screen stops",
         "              changing, queued work is done, a timed alert has gone",
+        "  repeat:NAME the key of that name, held down, repeats once",
         "  tap:X:Y     touch the canvas at (X, Y) (--touch), or dismiss an alert",
         "  cmd:LABEL   fire the command of that label on the current screen",
         "  select:N    select element N of the current list or choice group",
@@ -251,6 +252,9 @@ public final class Main {
         switch (verb) {
             case "key":
                 host.key(keyCode(arg));
+                break;
+            case "repeat":
+                host.repeat(keyCode(arg));
                 break;
             case "tap":
                 String[] xy = arg.split(":");

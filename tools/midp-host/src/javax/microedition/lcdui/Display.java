@@ -146,6 +146,13 @@ public class Display {
             c.keyPressed0(keyCode);
         }
 
+        /** A held key repeats on the current canvas (a command's soft key does not). */
+        public synchronized void repeat(int keyCode) {
+            if (!(current instanceof Canvas)) return;
+            Canvas c = (Canvas) current;
+            if (keys.soft(keyCode) == 0 || c.commands.isEmpty()) c.keyRepeated(keyCode);
+        }
+
         /** Taps the current canvas at (x, y): pressed and released there. */
         public synchronized boolean tap(int x, int y) {
             if (dismissAlert()) return true;
