@@ -279,12 +279,14 @@ public final class Main {
                 break;
             case "idle":
                 // Until the midlet has queued no work and asked for no paint
-                // for 150 ms (an animation or a long search is over), at most
-                // thirty seconds.
+                // for 400 ms (an animation or a long search is over), at most
+                // thirty seconds. The quiet time is many frames of a slide,
+                // so a busy machine that stalls the midlet for a moment does
+                // not end the wait in the middle of one.
                 long deadline = System.currentTimeMillis() + 30000;
                 long quiet = System.currentTimeMillis();
                 int seen = host.repaints;
-                while (System.currentTimeMillis() - quiet < 150 && System.currentTimeMillis() < deadline) {
+                while (System.currentTimeMillis() - quiet < 400 && System.currentTimeMillis() < deadline) {
                     Thread.sleep(10);
                     boolean busy = host.busy();
                     settle();
