@@ -195,18 +195,26 @@ bool TBookMaker::HasExtension(const std::u16string& extension, const std::u16str
 
 void TBookMaker::SaveDump(const std::u16string& fileName, const std::u16string& text) {
     constexpr size_t kChunkUnits = 1 << 15; // written a piece at a time
-    TOutputFile file(ToPath(fileName));
-    file.Write("\xFF\xFE");
-    std::string bytes;
-    for (size_t start = 0; start < text.size(); start += kChunkUnits) {
-        bytes.clear();
-        for (char16_t unit : std::u16string_view(text).substr(start, kChunkUnits)) {
-            bytes += static_cast<char>(unit & 0xFF);
-            bytes += static_cast<char>(unit >> 8);
+    try {
+        TOutputFile file(ToPath(fileName));
+        file.Write("\xFF\xFE");
+        std::string bytes;
+        for (size_t start = 0; start < text.size(); start += kChunkUnits) {
+            bytes.clear();
+            for (char16_t unit : std::u16string_view(text).substr(start, kChunkUnits)) {
+                bytes += static_cast<char>(unit & 0xFF);
+                bytes += static_cast<char>(unit >> 8);
+            }
+            file.Write(bytes);
         }
-        file.Write(bytes);
+        file.Close();
+    } catch (const TBookError&) {
+        // A dump cut short (a full disk) would pass for the book's text: it
+        // goes, and the failure is told.
+        std::error_code ec;
+        fs::remove(ToPath(fileName), ec);
+        throw;
     }
-    file.Close();
 }
 
 void TBookMaker::MakeDirectory(const std::u16string& folder) const {

@@ -5,7 +5,9 @@ dump and exit status without writing outside its own folders."""
 import fcntl
 import os
 import re
+import resource
 import shutil
+import signal
 import struct
 import subprocess
 import tempfile
@@ -358,6 +360,25 @@ class MakeTest(BookFolderTest):
                 self.assertEqual([line for line in lines if line.startswith("?")],
                                  ["? No source matches " + where])
                 self.assertEqual(os.listdir(self.out("")), [])
+
+    def test_a_dump_that_cannot_be_written_whole_is_not_left_behind(self):
+        # The book fails (a heading never closed) and its dump does not fit:
+        # a full disk, here a file size limit.
+        self.book("long.txt", ("<#header>Open " + "word " * 3000).encode("ascii"))
+        cfg = os.path.join(self.books, "book.cfg")
+        write_config(cfg, BookName="Long", TextFileName="long.txt", OutputDir="midlets")
+
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+        result = subprocess.run([self.program.exe, "-make", cfg], cwd=self.books, capture_output=True,
+                                timeout=120, preexec_fn=limit_file_size)
+        lines = messages(result.stdout)
+        self.assertEqual(result.returncode, 1, lines)
+        self.assertIn("- Can't create midlet", lines)
+        self.assertTrue(lines[-1].startswith("Error Can't write file Long.dump ("), lines)
+        self.assertFalse(os.path.exists(os.path.join(self.program.dir, "Long.dump")))
 
     def test_a_pattern_given_to_make_is_told(self):
         self.book("story.txt", b"A story.")
