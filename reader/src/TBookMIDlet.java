@@ -1273,12 +1273,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // --- Keys ----------------------------------------------------------------
 
     void keyPressed(int keyCode) {
-        int action = 0;
-        try {
-            action = canvas.getGameAction(keyCode);
-        } catch (Throwable e) {
-            // not a key with a game action
-        }
+        int action = gameAction(keyCode);
         press(keyCode, action, special(keyCode, action));
     }
 
@@ -1286,15 +1281,21 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // a held soft key, Select or Clear must not follow a link and then go
     // back, nor a number key open its screen twice.
     void keyRepeated(int keyCode) {
-        int action = 0;
-        try {
-            action = canvas.getGameAction(keyCode);
-        } catch (Throwable e) {
-            // not a key with a game action
-        }
-        boolean move = action == Canvas.UP || action == Canvas.DOWN || action == Canvas.LEFT || action == Canvas.RIGHT;
-        if (keyCode == Canvas.KEY_POUND || (move && (keyCode < Canvas.KEY_NUM0 || keyCode > Canvas.KEY_NUM9)))
+        int action = gameAction(keyCode);
+        if (keyCode == Canvas.KEY_POUND || (moves(action) && (keyCode < Canvas.KEY_NUM0 || keyCode > Canvas.KEY_NUM9)))
             press(keyCode, action, 0);
+    }
+
+    private int gameAction(int keyCode) {
+        try {
+            return canvas.getGameAction(keyCode);
+        } catch (Throwable e) {
+            return 0; // not a key with a game action
+        }
+    }
+
+    private static boolean moves(int action) {
+        return action == Canvas.UP || action == Canvas.DOWN || action == Canvas.LEFT || action == Canvas.RIGHT;
     }
 
     // A touch on the canvas (touch screens): on the soft-key labels of a
@@ -1414,9 +1415,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // Clear is -8, the Back key -11 or -16 of some phones, -204 (LG), or a
     // key named Clear or Back.
     private int special(int keyCode, int action) {
-        if (action == Canvas.UP || action == Canvas.DOWN || action == Canvas.LEFT || action == Canvas.RIGHT
-            || action == Canvas.FIRE)
-            return 0;
+        if (moves(action) || action == Canvas.FIRE) return 0;
         if (keyCode == KEY_SOFT1 || keyCode == -21 || keyCode == 21 || keyCode == -202) return KEY_SOFT1;
         if (keyCode == KEY_SOFT2 || keyCode == -22 || keyCode == 22 || keyCode == -203) return KEY_SOFT2;
         if (keyCode == KEY_CLEAR || keyCode == -11 || keyCode == -16 || keyCode == -204) return KEY_CLEAR;
