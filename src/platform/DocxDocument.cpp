@@ -355,17 +355,14 @@ TRelationships TDocxReader::ReadRelationships(const std::string& part) {
 }
 
 std::string TDocxReader::MainPart() {
-    for (const auto& [id, relationship] : ReadRelationships(""))
-        if (relationship.Type == "officeDocument" && !relationship.External &&
-            Package.Contains(relationship.Target))
-            return relationship.Target;
+    if (auto part = RelatedPart(ReadRelationships(""), "officeDocument")) return std::move(*part);
     if (Package.Contains(kDefaultMainPart)) return std::string(kDefaultMainPart);
     throw TBookError(Package.Name() + " is not a Word document: it has no " +
                      std::string(kDefaultMainPart));
 }
 
-// The part of the document's first relationship of this type that the
-// package holds ("styles", "numbering", "footnotes").
+// The part of the first relationship of this type that the package holds
+// ("officeDocument", "styles", "numbering", "footnotes").
 std::optional<std::string> TDocxReader::RelatedPart(const TRelationships& relationships,
                                                     std::string_view type) const {
     for (const auto& [id, relationship] : relationships)
@@ -853,31 +850,26 @@ void TDocxReader::Notes(TNoteKind kind, const std::string& relationshipType) {
     for (const TNote& note : NotesReferenced)
         if (note.Kind == kind) wanted.push_back(&note);
     if (wanted.empty()) return;
-    for (const auto& [id, relationship] : DocumentRelationships) {
-        if (relationship.Type != relationshipType || relationship.External ||
-            !Package.Contains(relationship.Target))
-            continue;
-        const std::string part = relationship.Target;
-        const TRelationships partRelationships = ReadRelationships(part);
-        const TXmlDocument document = ReadPart(part);
-        std::map<std::string, const xmlNode*> notes;
-        for (const TXmlNode node : document.Root().Children())
-            if (const auto noteId = WAttribute(node.Raw(), "id"); noteId && node.IsElement())
-                notes.emplace(*noteId, node.Raw());
-        Relationships = &partRelationships;
+    const auto part = RelatedPart(DocumentRelationships, relationshipType);
+    if (!part) return;
+    const TRelationships partRelationships = ReadRelationships(*part);
+    const TXmlDocument document = ReadPart(*part);
+    std::map<std::string, const xmlNode*> notes;
+    for (const TXmlNode node : document.Root().Children())
+        if (const auto noteId = WAttribute(node.Raw(), "id"); noteId && node.IsElement())
+            notes.emplace(*noteId, node.Raw());
+    Relationships = &partRelationships;
+    Fields.clear();
+    for (const TNote* note : wanted) {
+        const auto found = notes.find(note->Id);
+        if (found == notes.end()) continue;
+        CurrentNote = note;
+        Builder.AddAnchor(NoteAnchor(kind, note->Number));
+        Blocks(found->second);
         Fields.clear();
-        for (const TNote* note : wanted) {
-            const auto found = notes.find(note->Id);
-            if (found == notes.end()) continue;
-            CurrentNote = note;
-            Builder.AddAnchor(NoteAnchor(kind, note->Number));
-            Blocks(found->second);
-            Fields.clear();
-        }
-        CurrentNote = nullptr;
-        Relationships = &DocumentRelationships;
-        return;
     }
+    CurrentNote = nullptr;
+    Relationships = &DocumentRelationships;
 }
 
 } // namespace
