@@ -283,12 +283,7 @@ TWordDocument TEpubConverter::Assemble(const std::vector<TContentsHeading>& head
         position = paragraph.End;
     }
     if (contents.Entries.empty()) {
-        for (size_t i = 0; i < book.Paragraphs.size(); ++i) {
-            const TWordParagraph& paragraph = book.Paragraphs[i];
-            if (paragraph.HeadingLevel >= 1 && paragraph.HeadingLevel <= kMadeContentsLevels &&
-                TrimControls(paragraph.Text).size() > 0)
-                contents.Entries.push_back(i);
-        }
+        contents = MadeContents(book.Paragraphs);
         contentsParagraph.reset();
         if (!contents.Entries.empty())
             Log.Log(6, "+ The book's headings make its table of contents");

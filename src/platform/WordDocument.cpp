@@ -132,22 +132,24 @@ TWordDocument TWordDocumentBuilder::Finish() {
         contents.End = Document.Paragraphs[to].End;
         Document.TablesOfContents.push_back(std::move(contents));
     }
-    if (Document.TablesOfContents.empty()) AddMadeContents();
+    if (Document.TablesOfContents.empty()) {
+        TWordTableOfContents made = MadeContents(Document.Paragraphs);
+        if (!made.Entries.empty()) Document.TablesOfContents.push_back(std::move(made));
+    }
     return std::move(Document);
 }
 
-void TWordDocumentBuilder::AddMadeContents() {
+TWordTableOfContents MadeContents(const std::vector<TWordParagraph>& paragraphs) {
     TWordTableOfContents contents;
     contents.Made = true;
-    for (size_t i = 0; i < Document.Paragraphs.size(); ++i) {
-        const TWordParagraph& paragraph = Document.Paragraphs[i];
+    for (size_t i = 0; i < paragraphs.size(); ++i) {
+        const TWordParagraph& paragraph = paragraphs[i];
         if (paragraph.HeadingLevel >= 1 && paragraph.HeadingLevel <= kMadeContentsLevels &&
             HasVisibleText(paragraph.Text))
             contents.Entries.push_back(i);
     }
-    if (contents.Entries.empty()) return;
-    contents.Start = contents.End = Document.Paragraphs.front().Start;
-    Document.TablesOfContents.push_back(std::move(contents));
+    if (!contents.Entries.empty()) contents.Start = contents.End = paragraphs.front().Start;
+    return contents;
 }
 
 } // namespace paginor

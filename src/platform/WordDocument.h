@@ -68,6 +68,11 @@ struct TWordDocument {
 // of contents" does by default.
 constexpr int kMadeContentsLevels = 3;
 
+// The table of contents made of the paragraphs' headings of levels 1 to
+// kMadeContentsLevels that show some text: Made, its range empty at the start
+// of the first paragraph. No entries when there is no such heading.
+TWordTableOfContents MadeContents(const std::vector<TWordParagraph>& paragraphs);
+
 // A list item's number as a list's style writes it: type 'a' and 'A' letters
 // (z is followed by aa), 'i' and 'I' Roman numerals (1 to 3999), anything
 // else decimal.
@@ -113,7 +118,6 @@ private:
     };
 
     int32_t Position() const { return ParagraphStart + static_cast<int32_t>(Current.Text.size()); }
-    void AddMadeContents();
 
     TWordDocument Document;
     TWordParagraph Current;
