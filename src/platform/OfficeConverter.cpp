@@ -133,21 +133,18 @@ std::string LastLine(const fs::path& log) {
     return last;
 }
 
-struct TSpawnActions {
-    posix_spawn_file_actions_t Actions;
-    TSpawnActions() { posix_spawn_file_actions_init(&Actions); }
-    ~TSpawnActions() { posix_spawn_file_actions_destroy(&Actions); }
-    TSpawnActions(const TSpawnActions&) = delete;
-    TSpawnActions& operator=(const TSpawnActions&) = delete;
+// A posix_spawn object, set up and destroyed by the functions given.
+template <class T, auto Init, auto Destroy> struct TSpawnObject {
+    T Value;
+    TSpawnObject() { Init(&Value); }
+    ~TSpawnObject() { Destroy(&Value); }
+    TSpawnObject(const TSpawnObject&) = delete;
+    TSpawnObject& operator=(const TSpawnObject&) = delete;
 };
-
-struct TSpawnAttributes {
-    posix_spawnattr_t Attributes;
-    TSpawnAttributes() { posix_spawnattr_init(&Attributes); }
-    ~TSpawnAttributes() { posix_spawnattr_destroy(&Attributes); }
-    TSpawnAttributes(const TSpawnAttributes&) = delete;
-    TSpawnAttributes& operator=(const TSpawnAttributes&) = delete;
-};
+using TSpawnActions = TSpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                   posix_spawn_file_actions_destroy>;
+using TSpawnAttributes =
+    TSpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 // Runs the program in a process group of its own, waits for it at most
 // `limit`, and then kills whatever is left of the group. Returns whether it
@@ -156,23 +153,22 @@ bool RunWithin(const fs::path& program, std::vector<std::string> arguments, cons
                const fs::path& log, std::chrono::milliseconds limit, const TStopSignals& signals) {
     std::vector<std::string> environment = ChildEnvironment(folder);
     TSpawnActions actions;
-    posix_spawn_file_actions_addopen(&actions.Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions.Actions, STDOUT_FILENO, log.c_str(),
+    posix_spawn_file_actions_addopen(&actions.Value, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions.Value, STDOUT_FILENO, log.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions.Actions, STDOUT_FILENO, STDERR_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions.Actions, folder.c_str());
+    posix_spawn_file_actions_adddup2(&actions.Value, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions.Value, folder.c_str());
     TSpawnAttributes attributes;
     // Its own group (a Ctrl-C meant for us does not reach it; it is stopped
     // with its group), and the signal mask we had before holding ours back.
-    posix_spawnattr_setflags(&attributes.Attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    posix_spawnattr_setpgroup(&attributes.Attributes, 0);
-    posix_spawnattr_setsigmask(&attributes.Attributes, &signals.PreviousMask());
+    posix_spawnattr_setflags(&attributes.Value, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes.Value, 0);
+    posix_spawnattr_setsigmask(&attributes.Value, &signals.PreviousMask());
 
     const std::vector<char*> argv = Pointers(arguments);
     const std::vector<char*> envp = Pointers(environment);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, program.c_str(), &actions.Actions, &attributes.Attributes,
+    const int error = posix_spawn(&pid, program.c_str(), &actions.Value, &attributes.Value,
                                   argv.data(), envp.data());
     if (error != 0)
         throw TBookError("Can't start LibreOffice (" + program.string() +
