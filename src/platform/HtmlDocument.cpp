@@ -40,6 +40,9 @@ constexpr std::array kBlocks = {
     "ol",      "p",       "pre",    "section",    "summary", "table",   "tbody",    "td",
     "tfoot",   "th",      "thead",  "tr",         "ul",      "html"};
 
+// Elements that hold list items.
+constexpr std::array kLists = {"ol", "ul", "menu", "dir"};
+
 bool NameIn(const xmlNode* node, const auto& names) {
     const std::string_view name = reinterpret_cast<const char*>(node->name);
     return std::any_of(std::begin(names), std::end(names),
@@ -170,20 +173,21 @@ public:
     // deeply nested page cannot exhaust the stack.
     void Walk(xmlNode* top) {
         xmlNode* node = top;
-        while (node) {
-            if (Enter(node) && node->children) {
-                node = node->children;
-                continue;
-            }
-            while (node) {
-                Leave(node);
-                if (node == top) return;
-                if (node->next) {
-                    node = node->next;
-                    break;
+        for (;;) {
+            if (Enter(node)) {
+                if (node->children) {
+                    node = node->children;
+                    continue;
                 }
-                node = node->parent;
+                Leave(node);
             }
+            // Up past the elements whose last child this was.
+            while (node != top && !node->next) {
+                node = node->parent;
+                Leave(node);
+            }
+            if (node == top) return;
+            node = node->next;
         }
     }
 
@@ -193,7 +197,8 @@ public:
     }
 
 private:
-    // Returns whether the node's children are walked.
+    // Returns whether the node is entered: its children are walked, and
+    // Leave is called for it after them. Only elements are entered.
     bool Enter(xmlNode* node) {
         if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
             Text(reinterpret_cast<const char*>(node->content));
@@ -215,7 +220,7 @@ private:
                 PreStart = true;
             }
         }
-        if (name == "ol" || name == "ul" || name == "menu" || name == "dir") {
+        if (NameIn(node, kLists)) {
             const auto type = AttributeOf(node, "type");
             Lists.push_back({name == "ol", NumberAttribute(node, "start", 1),
                              type && type->size() == 1 ? type->front() : '1'});
@@ -238,20 +243,18 @@ private:
     }
 
     void Leave(xmlNode* node) {
-        if (node->type != XML_ELEMENT_NODE || NameIn(node, kSkipped) || IsHidden(node)) return;
+        const std::string_view name = reinterpret_cast<const char*>(node->name);
         if (node == LinkOwner) {
             Builder.EndHyperlink();
             LinkOwner = nullptr;
         }
         if (NameIn(node, kBlocks)) {
             EndBlock();
-            if (std::string_view(reinterpret_cast<const char*>(node->name)) == "pre") --PreDepth;
+            if (name == "pre") --PreDepth;
             InContentsEntry = false;
             if (HeadingLevelOf(node)) Heading = 0;
         }
-        const std::string_view name = reinterpret_cast<const char*>(node->name);
-        if ((name == "ol" || name == "ul" || name == "menu" || name == "dir") && !Lists.empty())
-            Lists.pop_back();
+        if (NameIn(node, kLists) && !Lists.empty()) Lists.pop_back();
         if (name == "li") PendingMarker.clear();
     }
 
