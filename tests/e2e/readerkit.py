@@ -212,6 +212,20 @@ class ProgramCase(unittest.TestCase):
     def tearDown(self):
         self._tmp.cleanup()
 
+    def path(self, *names):
+        return os.path.join(self.dir, *names)
+
+    def write(self, name, data):
+        """Writes a file below the folder (text as UTF-8), making its folders."""
+        os.makedirs(os.path.dirname(self.path(name)), exist_ok=True)
+        with open(self.path(name), "wb") as f:
+            f.write(data.encode("utf-8") if isinstance(data, str) else data)
+
+    def source_dump(self):
+        """The imported text that DebugLevel 7 keeps beside the program."""
+        with open(self.path("sourcetext.dump"), "rb") as f:
+            return f.read()[2:].decode("utf-16-le")
+
 
 class ReaderCase(unittest.TestCase):
     """A test that runs books in the midp-host, each in a temporary folder."""

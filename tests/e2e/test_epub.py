@@ -112,13 +112,6 @@ def png_size(data):
 
 
 class EpubBook(ProgramCase):
-    def path(self, *names):
-        return os.path.join(self.dir, *names)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-
     def run_program(self, option, text_file_name, name="River"):
         options = ["BookName=" + name, "TextFileName=" + text_file_name,
                    "OutputDir=" + self.path("midlets"), "ImageMode=1", "SplashTimeout=0",
@@ -135,17 +128,13 @@ class EpubBook(ProgramCase):
         self.assertIn("+ Created midlet [%s] OK" % name, log)
         return log, self.path("midlets", name + ".jar")
 
-    def dump(self):
-        with open(self.path("sourcetext.dump"), "rb") as f:
-            return f.read()[2:].decode("utf-16-le")
-
     def test_both_versions_make_the_same_book(self):
         texts = []
         for version, book in (("3", epub3()), ("2", epub2())):
             log, jar = self.make(book)
             source = "nav.xhtml" if version == "3" else "toc.ncx"
             self.assertIn("+ Table of contents from OEBPS/%s, 2 entries" % source, log)
-            text = self.dump()
+            text = self.source_dump()
             # Reading order, headers from the contents (the second in the
             # middle of its document), the note link and its label.
             order = ["<#tableofcontent><#header toc1>Chapter One\r<#/header>",

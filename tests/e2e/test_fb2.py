@@ -66,9 +66,6 @@ def question_marks(text):
 
 
 class Fb2Book(ProgramCase):
-    def path(self, *names):
-        return os.path.join(self.dir, *names)
-
     def make(self, book_bytes, name="Kniga", details_line=True):
         """Builds the book; returns (log, JAR path). details_line adds an
         "813" line to the configuration."""

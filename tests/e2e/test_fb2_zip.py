@@ -22,13 +22,6 @@ def zipped(entries):
 
 
 class ZippedFb2(ProgramCase):
-    def path(self, *names):
-        return os.path.join(self.dir, *names)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-
     def run_program(self, option, text_file_name):
         options = ["BookName=Configured", "TextFileName=" + text_file_name,
                    "OutputDir=" + self.path("midlets"), "ImageMode=1", "DebugLevel=7", "813=About"]

@@ -23,9 +23,6 @@ class BuiltBooks(ProgramCase):
         super().setUp()
         self.count = 0
 
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
     def make(self, data, options=()):
         """Builds a book from the source bytes; returns the JAR's path."""
         self.count += 1

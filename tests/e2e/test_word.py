@@ -164,14 +164,6 @@ def odt(list_styles, body):
 
 
 class WordBooks(ProgramCase):
-    def path(self, *names):
-        return os.path.join(self.dir, *names)
-
-    def write(self, name, data):
-        os.makedirs(os.path.dirname(self.path(name)), exist_ok=True)
-        with open(self.path(name), "wb") as f:
-            f.write(data.encode("utf-8") if isinstance(data, str) else data)
-
     def run_program(self, option, options):
         with open(self.path("book.cfg"), "wb") as f:
             f.write("".join(o + "\r\n" for o in options).encode("utf-8"))
@@ -187,10 +179,6 @@ class WordBooks(ProgramCase):
         self.assertEqual(code, 0, log)
         self.assertIn("+ Created midlet [%s] OK" % name, log)
         return log, self.path("midlets", name + ".jar")
-
-    def source_dump(self):
-        with open(self.path("sourcetext.dump"), "rb") as f:
-            return f.read()[2:].decode("utf-16-le")
 
     def screens(self, jar, moves):
         """Screens after the splash: the first page, then for each list of
