@@ -143,6 +143,13 @@ std::u16string LowerCase(std::u16string_view text) {
     return out;
 }
 
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return lower;
+}
+
 std::u16string_view TrimControlsView(std::u16string_view text) {
     return Trimmed(text);
 }

@@ -25,6 +25,8 @@ std::u16string FromPath(const std::filesystem::path& path);
 // surrogates and characters without a lower-case form are kept.
 char16_t LowerChar(char16_t c);
 std::u16string LowerCase(std::u16string_view text);
+// Only the ASCII letters lower-cased (markup names, media types, charsets).
+std::string LowerAscii(std::string_view text);
 
 // Removes every character of code U+0020 or lower from both ends.
 std::u16string_view TrimControlsView(std::u16string_view text);

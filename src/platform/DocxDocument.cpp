@@ -129,12 +129,6 @@ std::string TextOf(const xmlNode* node) {
     return text;
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return text;
-}
-
 // The words of a field instruction: quoted stretches are one word.
 std::vector<std::string> InstructionWords(std::string_view instruction) {
     std::vector<std::string> words;

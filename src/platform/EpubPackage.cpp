@@ -86,12 +86,6 @@ bool HasToken(std::string_view list, std::string_view word) {
     return false;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 std::string Trim(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) return {};
@@ -226,8 +220,8 @@ std::string TEpubPackage::ReadPackageEntry() {
     ForEachElement(document.Root(), [&](TXmlNode node) {
         if (!LocalIs(node, "rootfile") || !LocalAttribute(node, "full-path")) return;
         const bool package =
-            Lower(LocalAttribute(node, "media-type").value_or("")) == kPackageMediaType;
-        if (!chosen || (package && Lower(LocalAttribute(chosen, "media-type").value_or("")) !=
+            LowerAscii(LocalAttribute(node, "media-type").value_or("")) == kPackageMediaType;
+        if (!chosen || (package && LowerAscii(LocalAttribute(chosen, "media-type").value_or("")) !=
                                        kPackageMediaType))
             chosen = node;
     });
@@ -262,7 +256,7 @@ void TEpubPackage::ReadPackage(const std::string& bytes) {
         item.Id = LocalAttribute(node, "id").value_or("");
         item.Href = LocalAttribute(node, "href").value_or("");
         item.Entry = TZipArchive::ResolveName(Package, item.Href).value_or("");
-        item.MediaType = Lower(Trim(LocalAttribute(node, "media-type").value_or("")));
+        item.MediaType = LowerAscii(Trim(LocalAttribute(node, "media-type").value_or("")));
         item.Properties = LocalAttribute(node, "properties").value_or("");
         item.Fallback = LocalAttribute(node, "fallback").value_or("");
         Items.push_back(std::move(item));
@@ -292,7 +286,8 @@ void TEpubPackage::ReadPackage(const std::string& bytes) {
         if (const auto id = LocalAttribute(node, "id"); id && roles.contains("#" + *id))
             role = roles["#" + *id];
         const std::string name = TextContent(node);
-        if (!name.empty() && (role.empty() || Lower(role) == "aut")) BookAuthors.push_back(name);
+        if (!name.empty() && (role.empty() || LowerAscii(role) == "aut"))
+            BookAuthors.push_back(name);
     });
     for (const TEpubItem& item : Items)
         if (HasToken(item.Properties, "cover-image") && !item.Entry.empty()) {

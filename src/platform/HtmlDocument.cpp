@@ -57,13 +57,6 @@ int HeadingLevelOf(const xmlNode* node) {
     return 0;
 }
 
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return lower;
-}
-
 bool IsCharsetChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' ||
            c == ':';

@@ -1,6 +1,7 @@
 #include "platform/PictureConverter.h"
 
 #include "core/bObject.h"
+#include "core/bVar.h"
 
 #include <wand/MagickWand.h>
 
@@ -147,9 +148,7 @@ bool IsInteger(std::string_view value, int min, int max) {
 }
 
 bool IsWordOf(std::string_view value, std::string_view words) {
-    std::string lower(value);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = LowerAscii(value);
     size_t start = 0;
     while (start < words.size()) {
         size_t end = words.find(' ', start);
