@@ -41,13 +41,9 @@ constexpr int kBodyOutlineLevel = 9;
 
 constexpr std::u16string_view kLineBreak = u"\r\n";
 
-std::string_view View(const xmlChar* text) {
-    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
 bool InNamespace(const xmlNs* ns, const auto& uris) {
     if (!ns || !ns->href) return false;
-    const std::string_view href = View(ns->href);
+    const std::string_view href = XmlView(ns->href);
     return std::any_of(std::begin(uris), std::end(uris),
                        [&](const char* uri) { return href == uri; });
 }
@@ -58,11 +54,12 @@ bool IsElement(const xmlNode* node) {
 
 // A WordprocessingML element with this local name.
 bool IsW(const xmlNode* node, std::string_view local) {
-    return IsElement(node) && View(node->name) == local && InNamespace(node->ns, kWordNamespaces);
+    return IsElement(node) && XmlView(node->name) == local &&
+           InNamespace(node->ns, kWordNamespaces);
 }
 
 bool IsLocal(const xmlNode* node, std::string_view local) {
-    return IsElement(node) && View(node->name) == local;
+    return IsElement(node) && XmlView(node->name) == local;
 }
 
 // The value of the attribute with this local name in one of the namespaces
@@ -71,7 +68,7 @@ std::optional<std::string> AttributeIn(const xmlNode* node, std::string_view loc
                                        const auto& uris) {
     if (!IsElement(node)) return std::nullopt;
     for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next)
-        if (View(attribute->name) == local && InNamespace(attribute->ns, uris))
+        if (XmlView(attribute->name) == local && InNamespace(attribute->ns, uris))
             return TXmlAttribute(const_cast<xmlAttr*>(attribute)).Value();
     return std::nullopt;
 }
@@ -85,7 +82,7 @@ std::optional<std::string> WAttribute(const xmlNode* node, std::string_view loca
 std::optional<std::string> PlainAttribute(const xmlNode* node, std::string_view local) {
     if (!IsElement(node)) return std::nullopt;
     for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next)
-        if (View(attribute->name) == local && !attribute->ns)
+        if (XmlView(attribute->name) == local && !attribute->ns)
             return TXmlAttribute(const_cast<xmlAttr*>(attribute)).Value();
     return std::nullopt;
 }
@@ -125,7 +122,7 @@ std::string TextOf(const xmlNode* node) {
     std::string text;
     for (const xmlNode* child = node ? node->children : nullptr; child; child = child->next)
         if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE)
-            text += View(child->content);
+            text += XmlView(child->content);
     return text;
 }
 
@@ -670,7 +667,7 @@ void TDocxReader::Run(const xmlNode* run) {
     if (IsOn(ChildW(ChildW(run, "rPr"), "vanish"))) return; // hidden text
     for (const xmlNode* child = run->children; child; child = child->next) {
         if (!IsElement(child)) continue;
-        const std::string_view name = View(child->name);
+        const std::string_view name = XmlView(child->name);
         if (name == "t") {
             Text(FromUtf8(TextOf(child)));
         } else if (!IsW(child, name)) {

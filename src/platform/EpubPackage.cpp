@@ -26,18 +26,14 @@ constexpr std::string_view kFontObfuscation[] = {"http://www.idpf.org/2008/embed
 // A fallback chain longer than this is a loop or a hostile book.
 constexpr int kMaxFallbacks = 8;
 
-std::string_view View(const xmlChar* text) {
-    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
 // Package files are matched by local name: EPUB 2 tools write both
 // "package" and "opf:package", "dc:title" with any prefix.
 bool LocalIs(TXmlNode node, std::string_view local) {
-    return node.IsElement() && View(node.Raw()->name) == local;
+    return node.IsElement() && XmlView(node.Raw()->name) == local;
 }
 
 bool InNamespace(TXmlNode node, std::string_view uri) {
-    return node.IsElement() && node.Raw()->ns && View(node.Raw()->ns->href) == uri;
+    return node.IsElement() && node.Raw()->ns && XmlView(node.Raw()->ns->href) == uri;
 }
 
 TXmlNode FirstChild(TXmlNode node, std::string_view local) {
@@ -59,7 +55,7 @@ void ForEachElement(TXmlNode node, const std::function<void(TXmlNode)>& visit) {
 std::optional<std::string> LocalAttribute(TXmlNode node, std::string_view local) {
     if (!node.IsElement()) return std::nullopt;
     for (xmlAttr* attribute = node.Raw()->properties; attribute; attribute = attribute->next)
-        if (View(attribute->name) == local) return TXmlAttribute(attribute).Value();
+        if (XmlView(attribute->name) == local) return TXmlAttribute(attribute).Value();
     return std::nullopt;
 }
 
@@ -68,9 +64,10 @@ std::optional<std::string> LocalAttribute(TXmlNode node, std::string_view local)
 std::string EpubType(TXmlNode node) {
     if (!node.IsElement()) return {};
     for (xmlAttr* attribute = node.Raw()->properties; attribute; attribute = attribute->next) {
-        const bool typed = View(attribute->name) == "type" && attribute->ns &&
-                           View(attribute->ns->href) == kOpsNamespace;
-        if (typed || View(attribute->name) == "epub:type") return TXmlAttribute(attribute).Value();
+        const bool typed = XmlView(attribute->name) == "type" && attribute->ns &&
+                           XmlView(attribute->ns->href) == kOpsNamespace;
+        if (typed || XmlView(attribute->name) == "epub:type")
+            return TXmlAttribute(attribute).Value();
     }
     return {};
 }

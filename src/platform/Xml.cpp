@@ -17,32 +17,28 @@ namespace paginor {
 
 namespace {
 
-std::string_view View(const xmlChar* text) {
-    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
 // Compares a name as written ("prefix:local" or "local") with `wanted`
 // without building the string.
 bool NameAsWrittenIs(const xmlNs* ns, const xmlChar* local, std::string_view wanted) {
-    const std::string_view name = View(local);
+    const std::string_view name = XmlView(local);
     if (!ns || !ns->prefix) return name == wanted;
-    const std::string_view prefix = View(ns->prefix);
+    const std::string_view prefix = XmlView(ns->prefix);
     return wanted.size() == prefix.size() + 1 + name.size() && wanted.starts_with(prefix) &&
            wanted[prefix.size()] == ':' && wanted.ends_with(name);
 }
 
 std::string NameAsWritten(const xmlNs* ns, const xmlChar* local) {
-    std::string name(View(local));
-    if (ns && ns->prefix) name = std::string(View(ns->prefix)) + ":" + name;
+    std::string name(XmlView(local));
+    if (ns && ns->prefix) name = std::string(XmlView(ns->prefix)) + ":" + name;
     return name;
 }
 
 std::string AttributeValue(const xmlAttr* attribute) {
     const xmlNode* first = attribute->children;
     if (!first) return {};
-    if (!first->next && first->type == XML_TEXT_NODE) return std::string(View(first->content));
+    if (!first->next && first->type == XML_TEXT_NODE) return std::string(XmlView(first->content));
     xmlChar* joined = xmlNodeListGetString(attribute->doc, first, 1);
-    std::string value(View(joined));
+    std::string value(XmlView(joined));
     xmlFree(joined);
     return value;
 }
@@ -112,7 +108,7 @@ private:
 void RefuseEntity(void* context, const xmlChar* name, const char* sigil) {
     TParseState& state = StateOf(context);
     if (state.RefusedEntity.empty()) {
-        state.RefusedEntity = sigil + std::string(View(name));
+        state.RefusedEntity = sigil + std::string(XmlView(name));
         state.RefusedLine = xmlSAX2GetLineNumber(context);
     }
     xmlStopParser(static_cast<xmlParserCtxt*>(context));
@@ -170,8 +166,8 @@ bool IsWordSpace(const xmlNode* node, const TXmlParseOptions& options) {
 
 bool ShouldDrop(const xmlNode* node, const TXmlParseOptions& options) {
     if (IsDroppedComment(node, options)) return true;
-    return node->type == XML_TEXT_NODE && options.DropBlankText && IsBlank(View(node->content)) &&
-           !IsWordSpace(node, options);
+    return node->type == XML_TEXT_NODE && options.DropBlankText &&
+           IsBlank(XmlView(node->content)) && !IsWordSpace(node, options);
 }
 
 // The node after `node` in document order within `top`'s subtree, entering
@@ -196,7 +192,7 @@ void Prune(xmlNode* top, const TXmlParseOptions& options) {
             node = next;
         } else {
             if (options.DropBlankText && node->type == XML_TEXT_NODE &&
-                IsBlank(View(node->content)))
+                IsBlank(XmlView(node->content)))
                 xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(" "));
             node = NextNode(node, true, top);
         }
@@ -242,7 +238,7 @@ std::string TXmlNode::Name() const {
     case XML_COMMENT_NODE:
         return "#comment";
     default:
-        return std::string(View(Node->name));
+        return std::string(XmlView(Node->name));
     }
 }
 
@@ -257,7 +253,7 @@ std::string TXmlNode::Text() const {
     const xmlNode* only = Node->children;
     if (only->next || (only->type != XML_TEXT_NODE && only->type != XML_CDATA_SECTION_NODE))
         throw TBookError("Element does not contain a single text node");
-    return std::string(View(only->content));
+    return std::string(XmlView(only->content));
 }
 
 std::string TXmlNode::Value() const {
@@ -267,7 +263,7 @@ std::string TXmlNode::Value() const {
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
     case XML_PI_NODE:
-        return std::string(View(Node->content));
+        return std::string(XmlView(Node->content));
     default:
         return {};
     }

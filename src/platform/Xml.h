@@ -16,6 +16,11 @@
 
 namespace paginor {
 
+// A string libxml2 keeps (UTF-8) as a view; empty for none.
+inline std::string_view XmlView(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
 // True when the node is an element whose name, as written in the document
 // (prefix included: "l:href", "fb:section"), equals `name`.
 bool XmlNameIs(const xmlNode* node, std::string_view name);
