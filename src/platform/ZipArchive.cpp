@@ -19,6 +19,12 @@ std::string SizeText(uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+// An entry that inflates past the limit of one entry.
+TBookError EntryTooLarge(const std::string& where, uint64_t limit) {
+    return TBookError("The " + where + " is too large: it inflates to more than " +
+                      SizeText(limit) + kBomb);
+}
+
 // libzip's words for an error code ("Not a zip archive", "Read error").
 std::string ZipErrorText(zip_error_t& error) {
     return zip_error_strerror(&error);
@@ -122,8 +128,7 @@ TZipEntryReader TZipArchive::OpenEntry(std::string_view entry) {
     // The declared size is only a first check: the reader counts what
     // actually comes out, since a hostile archive can declare anything.
     if ((stat.valid & ZIP_STAT_SIZE) && stat.size > Limits.MaxEntrySize)
-        throw TBookError("The " + where + " is too large: it inflates to more than " +
-                         SizeText(Limits.MaxEntrySize) + kBomb);
+        throw EntryTooLarge(where, Limits.MaxEntrySize);
     zip_file_t* file = zip_fopen_index(Archive.get(), index, 0);
     if (!file) throw TBookError("Can't read " + where + ": " + zip_strerror(Archive.get()));
     return TZipEntryReader(*this, file, where);
@@ -153,8 +158,7 @@ size_t TZipEntryReader::Read(char* buffer, size_t size) {
     if (got < 0) throw TBookError("Can't read " + Where + ": " + zip_file_strerror(File.get()));
     const TZipLimits& limits = Archive->Limits;
     if (Done + static_cast<uint64_t>(got) > limits.MaxEntrySize)
-        throw TBookError("The " + Where + " is too large: it inflates to more than " +
-                         SizeText(limits.MaxEntrySize) + kBomb);
+        throw EntryTooLarge(Where, limits.MaxEntrySize);
     Done += static_cast<uint64_t>(got);
     Archive->TotalRead += static_cast<uint64_t>(got);
     if (Archive->TotalRead > limits.MaxTotalSize)
