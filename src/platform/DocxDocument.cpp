@@ -39,6 +39,12 @@ constexpr std::string_view kContentsGallery = "Table of Contents";
 constexpr int kMaxStyleDepth = 32; // basedOn chains longer than this are cycles
 constexpr int kBodyOutlineLevel = 9;
 
+// The heading level of an outline level (0 for the top): 1 for the top, 0
+// for body text.
+int OutlineHeading(int outlineLevel) {
+    return outlineLevel >= 0 && outlineLevel < kBodyOutlineLevel ? outlineLevel + 1 : 0;
+}
+
 constexpr std::u16string_view kLineBreak = u"\r\n";
 
 bool InNamespace(const xmlNs* ns, const auto& uris) {
@@ -251,6 +257,8 @@ private:
     std::optional<std::string> RelatedPart(const TRelationships& relationships,
                                            std::string_view type) const;
     void ReadStyles(const TRelationships& relationships);
+    template <class TPick>
+    auto FromStyles(std::string id, TPick pick) const -> decltype(pick(TStyle()));
     int StyleLevel(const std::string& id) const;
     int HeadingLevel(const xmlNode* paragraph) const;
     void ReadNumbering(const TRelationships& relationships);
@@ -384,31 +392,38 @@ void TDocxReader::ReadStyles(const TRelationships& relationships) {
     }
 }
 
+// What `pick` finds first in the style and the styles it is based on, in
+// turn; nothing when it finds nothing there.
+template <class TPick>
+auto TDocxReader::FromStyles(std::string id, TPick pick) const -> decltype(pick(TStyle())) {
+    for (int depth = 0; depth < kMaxStyleDepth && !id.empty(); ++depth) {
+        const auto found = Styles.find(id);
+        if (found == Styles.end()) break;
+        if (auto picked = pick(found->second)) return picked;
+        id = found->second.BasedOn;
+    }
+    return {};
+}
+
 // The heading level a paragraph style gives (1 for the top), 0 for body
 // text: its outline level, else a name "heading N", through its basedOn chain.
 int TDocxReader::StyleLevel(const std::string& id) const {
-    std::string current = id;
-    for (int depth = 0; depth < kMaxStyleDepth && !current.empty(); ++depth) {
-        const auto found = Styles.find(current);
-        if (found == Styles.end()) return 0;
-        const TStyle& style = found->second;
-        if (style.OutlineLevel >= 0)
-            return style.OutlineLevel < kBodyOutlineLevel ? style.OutlineLevel + 1 : 0;
-        if (style.Name.starts_with("heading ")) {
-            const int level = std::atoi(style.Name.c_str() + 8);
-            if (level >= 1 && level <= kBodyOutlineLevel) return level;
-        }
-        current = style.BasedOn;
-    }
-    return 0;
+    return FromStyles(id,
+                      [](const TStyle& style) -> std::optional<int> {
+                          if (style.OutlineLevel >= 0) return OutlineHeading(style.OutlineLevel);
+                          if (style.Name.starts_with("heading ")) {
+                              const int level = std::atoi(style.Name.c_str() + 8);
+                              if (level >= 1 && level <= kBodyOutlineLevel) return level;
+                          }
+                          return std::nullopt;
+                      })
+        .value_or(0);
 }
 
 int TDocxReader::HeadingLevel(const xmlNode* paragraph) const {
     const xmlNode* properties = ChildW(paragraph, "pPr");
-    if (const auto level = WAttribute(ChildW(properties, "outlineLvl"), "val")) {
-        const int value = std::atoi(level->c_str());
-        return value >= 0 && value < kBodyOutlineLevel ? value + 1 : 0;
-    }
+    if (const auto level = WAttribute(ChildW(properties, "outlineLvl"), "val"))
+        return OutlineHeading(std::atoi(level->c_str()));
     if (const auto style = WAttribute(ChildW(properties, "pStyle"), "val"))
         return StyleLevel(*style);
     return 0;
@@ -472,14 +487,8 @@ std::optional<TListReference> TDocxReader::ListOf(const xmlNode* paragraph) cons
         // A numPr with only a level takes the list from the style.
         if (list || WAttribute(ChildW(own, "numId"), "val")) return list;
     }
-    std::string current = WAttribute(ChildW(properties, "pStyle"), "val").value_or("");
-    for (int depth = 0; depth < kMaxStyleDepth && !current.empty(); ++depth) {
-        const auto found = Styles.find(current);
-        if (found == Styles.end()) break;
-        if (found->second.List) return found->second.List;
-        current = found->second.BasedOn;
-    }
-    return std::nullopt;
+    return FromStyles(WAttribute(ChildW(properties, "pStyle"), "val").value_or(""),
+                      [](const TStyle& style) { return style.List; });
 }
 
 // The next number of the list's level as the level writes it ("3.", "b)",
