@@ -14,6 +14,10 @@ namespace paginor {
 std::string ToUtf8(std::u16string_view text);
 // UTF-8 -> UTF-16. Invalid sequences become U+FFFD.
 std::u16string FromUtf8(std::string_view text);
+// Strict UTF-8: no overlong forms, no encoded surrogates, nothing above
+// U+10FFFF, no sequence cut short. Exactly the text FromUtf8 takes without
+// a U+FFFD of its own, so that ToUtf8 gives it back unchanged.
+bool IsValidUtf8(std::string_view bytes);
 // ASCII/Latin-1 literal helper: widens every byte to one code unit.
 std::u16string Widen(std::string_view ascii);
 

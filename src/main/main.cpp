@@ -102,7 +102,7 @@ int Run(int argc, char** argv) {
     const std::u16string name = argc > 2 ? TrimControls(FromUtf8(argv[2])) : u"";
     // Names are held as Unicode: a name that is not UTF-8 would come back as
     // another name, so -config would write a file the user did not name.
-    if (argc > 2 && ToUtf8(FromUtf8(argv[2])) != argv[2]) {
+    if (argc > 2 && !IsValidUtf8(argv[2])) {
         PrintLine("Config file name " + ToUtf8(name) + " is not UTF-8; rename the file");
         return kExitFailure;
     }

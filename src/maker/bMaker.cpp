@@ -134,11 +134,10 @@ std::vector<std::u16string> MatchingFiles(const std::u16string& folder, const st
         if (it->is_directory(typeError)) continue;
         const std::string name = it->path().filename().string();
         if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
-        const std::u16string converted = FromUtf8(name);
-        if (ToUtf8(converted) == name)
-            names.push_back(converted);
+        if (IsValidUtf8(name))
+            names.push_back(FromUtf8(name));
         else if (notUtf8)
-            notUtf8->push_back(converted);
+            notUtf8->push_back(FromUtf8(name));
     }
     std::sort(names.begin(), names.end());
     if (notUtf8) std::sort(notUtf8->begin(), notUtf8->end());
