@@ -7,6 +7,7 @@
 #include "config/bConfig.h"
 
 #include "core/bVar.h"
+#include "midlet/bByteOrder.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -462,13 +463,8 @@ struct FileCloser {
 void WriteUtf16LeFile(const std::u16string& fileName, const std::u16string& text) {
     std::string bytes;
     bytes.reserve(2 * text.size() + 2);
-    auto put16 = [&](char16_t unit) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    };
-    put16(0xFEFF);
-    for (char16_t unit : text)
-        put16(unit);
+    PutUtf16Le(bytes, u"\uFEFF");
+    PutUtf16Le(bytes, text);
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(ToPath(fileName).c_str(), "wb"));
     if (!file) throw TBookError(SystemErrorText(errno));

@@ -4,6 +4,7 @@
 #include "maker/bEpub.h"
 #include "maker/bFB2.h"
 #include "maker/bWord.h"
+#include "midlet/bByteOrder.h"
 #include "midlet/bMidlet.h"
 #include "midlet/bOutputFile.h"
 #include "text/bText.h"
@@ -200,10 +201,7 @@ void TBookMaker::SaveDump(const std::u16string& fileName, const std::u16string& 
         std::string bytes;
         for (size_t start = 0; start < text.size(); start += kChunkUnits) {
             bytes.clear();
-            for (char16_t unit : std::u16string_view(text).substr(start, kChunkUnits)) {
-                bytes += static_cast<char>(unit & 0xFF);
-                bytes += static_cast<char>(unit >> 8);
-            }
+            PutUtf16Le(bytes, std::u16string_view(text).substr(start, kChunkUnits));
             file.Write(bytes);
         }
         file.Close();

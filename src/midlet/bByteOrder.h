@@ -1,10 +1,12 @@
 // Byte-order helpers for the files a midlet carries: little-endian for the zip
 // records of the JAR, big-endian for the reader's own files (book text,
-// cfg.dat, fonts), which Java's DataInputStream reads.
+// cfg.dat, fonts), which Java's DataInputStream reads; UTF-16 little-endian
+// for the text files a user opens (the example configuration, a book's dump).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace paginor {
 
@@ -16,6 +18,11 @@ inline void PutLittleEndian16(std::string& out, uint16_t value) {
 inline void PutLittleEndian32(std::string& out, uint32_t value) {
     PutLittleEndian16(out, static_cast<uint16_t>(value & 0xFFFF));
     PutLittleEndian16(out, static_cast<uint16_t>(value >> 16));
+}
+
+inline void PutUtf16Le(std::string& out, std::u16string_view text) {
+    for (char16_t unit : text)
+        PutLittleEndian16(out, unit);
 }
 
 inline void PutBigEndian16(std::string& out, uint16_t value) {
