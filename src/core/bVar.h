@@ -24,6 +24,8 @@ std::u16string Widen(std::string_view ascii);
 // A UTF-16 file name as a path for the file system (UTF-8 on Linux).
 std::filesystem::path ToPath(std::u16string_view name);
 std::u16string FromPath(const std::filesystem::path& path);
+// The most bytes a file system (ext4, btrfs, tmpfs...) allows in one name.
+constexpr size_t kLongestFileName = 255;
 
 // Simple (one-to-one) Unicode lower-case mapping of every BMP code unit;
 // surrogates and characters without a lower-case form are kept.

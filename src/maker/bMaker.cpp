@@ -173,7 +173,6 @@ std::u16string DumpFileName(const std::u16string& bookName) {
         if (c == u'/' || c < 32) c = u'_';
     // A name too long for a file (a midlet name refused for its length) is
     // cut, a whole character at a time, so that the dump is still written.
-    constexpr size_t kLongestFileName = 255;
     while (ToUtf8(name + kDumpExtension).size() > kLongestFileName)
         name.pop_back();
     return name + kDumpExtension;

@@ -46,9 +46,9 @@ std::string SafeMidletName(const std::string& name) {
         return c == '/' || static_cast<unsigned char>(c) < 32 || c == 127;
     });
     if (safe.empty() || !plain) throw TBookError("Wrong midlet name [" + name + "]");
-    // The JAR's file name, NAME.jar, must fit the 255 bytes a file system
-    // allows for a name.
-    constexpr size_t kLongestName = 255 - 4;
+    // The JAR's file name, NAME.jar, must fit the bytes a file system allows
+    // for a name.
+    constexpr size_t kLongestName = kLongestFileName - std::string_view(".jar").size();
     if (safe.size() > kLongestName)
         throw TBookError("Wrong midlet name [" + name + "]: it is " + std::to_string(safe.size()) +
                          " bytes long, and a file name takes at most " +
