@@ -143,10 +143,9 @@ TPictureFormat PictureFormatOf(const std::u16string& source, const std::u16strin
 // when the source cannot be found.
 std::string ConversionKey(const std::u16string& source, const std::vector<std::string>& options,
                           bool png) {
-    std::error_code error;
-    const auto path = std::filesystem::canonical(ToPath(source), error);
+    const std::filesystem::path path = FileKey(source);
     struct stat info {};
-    if (error || ::stat(path.c_str(), &info) != 0) return {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
     std::string key = path.string() + '\0' + std::to_string(info.st_size) + '\0' +
                       std::to_string(info.st_mtim.tv_sec) + '.' +
                       std::to_string(info.st_mtim.tv_nsec) + '\0' + (png ? "png" : "jpeg");
