@@ -132,9 +132,11 @@ void TBookText::AddPartLink(TBookText& part,
     backLink += mark;
     backLink += u"      ";
 
+    // The notice a jump to the part leads to: 0 stands for TextPartLink.
+    auto noticeOf = [&](int64_t target) { return Config->TextPartLink.empty() ? target : 0; };
     std::map<int64_t, int32_t> places; // notice of each part the jumps lead to
     for (const auto& [record, target] : outside)
-        places[Config->TextPartLink.empty() ? target : 0] = 0;
+        places[noticeOf(target)] = 0;
     bool first = true;
     for (auto& [target, place] : places) {
         part.Tail += std::u16string(first ? kPartLinkBreaks : kPartNoticeGap, kLf);
@@ -144,7 +146,7 @@ void TBookText::AddPartLink(TBookText& part,
     }
     for (const auto& [record, target] : outside) {
         TLinkItem& copy = part.Links[record];
-        copy.Position = copy.FinalPosition = places[Config->TextPartLink.empty() ? target : 0];
+        copy.Position = copy.FinalPosition = places[noticeOf(target)];
     }
 }
 
