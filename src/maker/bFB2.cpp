@@ -45,13 +45,18 @@ std::optional<std::string> ImageId(TXmlNode element) {
 // paragraph, a verse line, a table cell or another of them.
 constexpr std::string_view kInlineElements[] = {"strong",        "emphasis", "style", "a",
                                                 "strikethrough", "sub",      "sup",   "code"};
-// The elements whose content mixes text and inline elements (and the header
-// fields whose text is read): a blank between two elements inside one of
-// them is a word space.
-constexpr std::string_view kMixedContent[] = {
-    "p",          "v",          "subtitle",  "text-author",   "td",  "th",  "strong",
-    "emphasis",   "style",      "a",         "strikethrough", "sub", "sup", "code",
-    "book-title", "first-name", "last-name", "date"};
+// The elements whose content mixes text and inline elements, besides the
+// inline elements themselves (and the header fields whose text is read): a
+// blank between two elements inside one of them is a word space.
+constexpr std::string_view kMixedContainers[] = {"p",         "v",   "subtitle",   "text-author",
+                                                 "td",        "th",  "book-title", "first-name",
+                                                 "last-name", "date"};
+
+std::vector<std::string_view> MixedContentElements() {
+    std::vector<std::string_view> names(std::begin(kMixedContainers), std::end(kMixedContainers));
+    names.insert(names.end(), std::begin(kInlineElements), std::end(kInlineElements));
+    return names;
+}
 
 // An FB2 error names the line of the element it concerns.
 TBookError Fb2Error(TXmlNode node, const std::string& message) {
@@ -503,9 +508,8 @@ std::u16string ConvertFictionBook(const TBookObject& log, TBookConfig& config,
     std::string_view content = bytes;
     if (content.starts_with(kUtf8Mark)) content.remove_prefix(kUtf8Mark.size());
     const TXmlDocument document = TXmlDocument::Parse(
-        content, {.DropBlankText = true,
-                  .MixedContent = {std::begin(kMixedContent), std::end(kMixedContent)},
-                  .DropComments = true});
+        content,
+        {.DropBlankText = true, .MixedContent = MixedContentElements(), .DropComments = true});
     log.Log(7, "+ FB2 file opened, size " + std::to_string(bytes.size()));
 
     const TXmlNode root = document.Root();
