@@ -7,11 +7,10 @@ import glob
 import os
 import signal
 import subprocess
-import tempfile
 import time
 import unittest
 
-from test_make import Program, messages, write_config
+from test_make import BookFolderTest, Program, messages, write_config
 from test_output import words
 
 STOP_SIGNALS = [("SIGINT", signal.SIGINT), ("SIGTERM", signal.SIGTERM), ("SIGHUP", signal.SIGHUP)]
@@ -42,16 +41,12 @@ def alive(pid):
         return False
 
 
-class StopSignalTest(unittest.TestCase):
+class StopSignalTest(BookFolderTest):
     def setUp(self):
-        self._tmp = tempfile.TemporaryDirectory()
-        self.root = self._tmp.name
+        super().setUp()
         self.out = os.path.join(self.root, "out")
         os.mkdir(self.out)
         self.program = Program(self.root)
-
-    def tearDown(self):
-        self._tmp.cleanup()
 
     def config(self, source):
         cfg = os.path.join(self.root, "book.cfg")
