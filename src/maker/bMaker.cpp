@@ -406,6 +406,30 @@ std::u16string TBookMaker::SourceFolder(bool folderMode) const {
     return SearchFolder(FolderPart(Config.TextFileName), MaskPart(Config.TextFileName));
 }
 
+// Nothing to build is no failure, but a mistyped folder or pattern must not
+// pass for a finished run: the line names where it looked.
+void TBookMaker::ReportNoSource(const std::u16string& folder, const std::u16string& mask) const {
+    std::vector<std::string> places;
+    bool anyFolder = false;
+    for (const std::u16string* base : {&Config.StartDir, &Config.ConfigDir, &Config.WorkDir}) {
+        const std::u16string place =
+            !folder.empty() && folder.front() == u'/' ? folder : *base + folder;
+        const std::string name = FullFolderPath(place).string() + "/";
+        if (std::find(places.begin(), places.end(), name) != places.end()) continue;
+        places.push_back(name);
+        anyFolder = anyFolder || IsFolder(place);
+    }
+    std::string where = places.front();
+    for (size_t n = 1; n < places.size(); ++n)
+        where += (n + 1 == places.size() ? " or " : ", ") + places[n];
+    std::string extensions;
+    for (const char16_t* extension : kSourceExtensions)
+        extensions += (extensions.empty() ? "" : " ") + ToUtf8(extension);
+    Log(6, "? No source matches " + ToUtf8(mask) + " in " + where +
+               (anyFolder ? " (a source's name ends in one of " + extensions + ")"
+                          : (places.size() == 1 ? ": no such folder" : ": no such folders")));
+}
+
 void TBookMaker::MakeFolderBooks() {
     const std::u16string mask = MaskPart(Config.TextFileName);
     const std::u16string folder = SourceFolder(true);
@@ -425,29 +449,8 @@ void TBookMaker::MakeFolderBooks() {
             Log(6, "? Source file " + ToUtf8(folder + entry) +
                        " is passed over: its name is not UTF-8 (rename it to build it)");
     if (std::none_of(entries.begin(), entries.end(), isSource) &&
-        std::none_of(notUtf8.begin(), notUtf8.end(), isSource)) {
-        // Nothing to build is no failure, but a mistyped folder or pattern
-        // must not pass for a finished run: the line names where it looked.
-        std::vector<std::string> places;
-        bool anyFolder = false;
-        for (const std::u16string* base : {&Config.StartDir, &Config.ConfigDir, &Config.WorkDir}) {
-            const std::u16string place =
-                !folder.empty() && folder.front() == u'/' ? folder : *base + folder;
-            const std::string name = FullFolderPath(place).string() + "/";
-            if (std::find(places.begin(), places.end(), name) != places.end()) continue;
-            places.push_back(name);
-            anyFolder = anyFolder || IsFolder(place);
-        }
-        std::string where = places.front();
-        for (size_t n = 1; n < places.size(); ++n)
-            where += (n + 1 == places.size() ? " or " : ", ") + places[n];
-        std::string extensions;
-        for (const char16_t* extension : kSourceExtensions)
-            extensions += (extensions.empty() ? "" : " ") + ToUtf8(extension);
-        Log(6, "? No source matches " + ToUtf8(mask) + " in " + where +
-                   (anyFolder ? " (a source's name ends in one of " + extensions + ")"
-                              : (places.size() == 1 ? ": no such folder" : ": no such folders")));
-    }
+        std::none_of(notUtf8.begin(), notUtf8.end(), isSource))
+        ReportNoSource(folder, mask);
     // Sources that differ only in their extension (a book as .docx and as
     // .odt) get one name: the later midlet replaces the earlier, said so.
     std::map<std::u16string, std::u16string> sourceOfName;

@@ -38,6 +38,8 @@ private:
     void CheckWorkFolders(bool folderMode) const;
     std::u16string SourceFolder(bool folderMode) const;
     void MakeFolderBooks();
+    // Logs that the folder holds no source the mask matches, and where it looked.
+    void ReportNoSource(const std::u16string& folder, const std::u16string& mask) const;
     std::u16string SearchFolder(const std::u16string& folder, const std::u16string& mask) const;
     void ReportFailure(const std::exception& error, bool clearFolders);
 
