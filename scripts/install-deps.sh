@@ -22,9 +22,13 @@ packages=(
     g++ cmake ninja-build pkg-config clang-format
     # libraries
     zlib1g-dev libxml2-dev libzip-dev libfreetype-dev libfontconfig-dev
-    libmagickwand-6.q16-dev libuchardet-dev
+    libmagickwand-6.q16-dev libuchardet-dev libdeflate-dev libmobi-dev libpoppler-cpp-dev
+    libcpp-httplib-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev python3 unzip
+    # man page and shell completion checks, many books through GNU parallel,
+    # the install page rendered and validated
+    scdoc groff man-db bash-completion parallel chromium libxml2-utils
     # reader program: compiler and a headless JRE for the midp-host
     ecj default-jre-headless default-jdk-headless
     # fonts for the loadable font tests and the example book

@@ -1,10 +1,10 @@
 #include "maker/bEpub.h"
 
 #include "core/bVar.h"
+#include "formats/EpubPackage.h"
+#include "formats/HtmlDocument.h"
 #include "maker/bImport.h"
 #include "maker/bWord.h"
-#include "platform/EpubPackage.h"
-#include "platform/HtmlDocument.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,9 +1,9 @@
 #include "maker/bWord.h"
 
 #include "core/bVar.h"
+#include "formats/DocxDocument.h"
+#include "formats/HtmlDocument.h"
 #include "maker/bImport.h"
-#include "platform/DocxDocument.h"
-#include "platform/HtmlDocument.h"
 #include "platform/OfficeConverter.h"
 #include "platform/PictureConverter.h"
 

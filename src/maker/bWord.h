@@ -8,7 +8,7 @@
 
 #include "config/bConfig.h"
 #include "core/bObject.h"
-#include "platform/WordDocument.h"
+#include "formats/WordDocument.h"
 
 #include <string>
 #include <string_view>

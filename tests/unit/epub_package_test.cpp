@@ -3,7 +3,7 @@
 // protected.
 #include "core/bObject.h"
 #include "epub_fixture.h"
-#include "platform/EpubPackage.h"
+#include "formats/EpubPackage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/WordDocument.h"
+#include "formats/WordDocument.h"
 
 #include "core/bVar.h"
 

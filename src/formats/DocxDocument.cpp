@@ -1,4 +1,4 @@
-#include "platform/DocxDocument.h"
+#include "formats/DocxDocument.h"
 
 #include "core/bObject.h"
 #include "core/bVar.h"

@@ -1,4 +1,4 @@
-#include "platform/HtmlDocument.h"
+#include "formats/HtmlDocument.h"
 
 #include "core/bObject.h"
 #include "core/bVar.h"

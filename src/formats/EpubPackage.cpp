@@ -1,4 +1,4 @@
-#include "platform/EpubPackage.h"
+#include "formats/EpubPackage.h"
 
 #include "core/bObject.h"
 #include "core/bVar.h"

@@ -9,7 +9,7 @@
 // A relationship that points outside the package fails the document.
 #pragma once
 
-#include "platform/WordDocument.h"
+#include "formats/WordDocument.h"
 #include "platform/ZipArchive.h"
 
 namespace paginor {

@@ -8,7 +8,7 @@
 // it has none.
 #pragma once
 
-#include "platform/WordDocument.h"
+#include "formats/WordDocument.h"
 
 #include <filesystem>
 #include <functional>
