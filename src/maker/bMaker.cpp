@@ -112,37 +112,65 @@ bool HasAnyExtension(const std::u16string& name, const auto& extensions) {
                        [&](const char16_t* ext) { return TBookMaker::HasExtension(ext, name); });
 }
 
-// Names of the plain files in the folder (current folder when empty) whose
-// names match the mask ("*.*" matches every name), sorted. A name that is
-// not UTF-8 (a file from an old archive or another system) would not lead
-// back to its file once converted: it goes to notUtf8 instead, when given.
-// A folder that exists but cannot be read raises its reason when readError
-// is given.
-std::vector<std::u16string> MatchingFiles(const std::u16string& folder, const std::u16string& mask,
-                                          std::vector<std::u16string>* notUtf8 = nullptr,
-                                          bool readError = false) {
+// The files of a folder whose names match a mask.
+struct TFolderListing {
+    // Regular files that lie in the folder, sorted.
+    std::vector<std::u16string> Names;
+    // Names that are not UTF-8 (a file from an old archive or another
+    // system): converted they would not lead back to their file.
+    std::vector<std::u16string> NotUtf8;
+    // Entries that are not read, each with the reason: a symbolic link that
+    // leads out of the folder (a book someone sent must not make a midlet of
+    // the system's files) and anything that is not a regular file (a FIFO
+    // would block the run).
+    std::vector<std::pair<std::u16string, std::string>> PassedOver;
+};
+
+// Why an entry of the folder `realFolder` (its path with links resolved) is
+// not read as a source; nothing when it is a regular file in the folder.
+std::optional<std::string> PassOverReason(const fs::directory_entry& entry,
+                                          const fs::path& realFolder) {
+    std::error_code ec;
+    if (entry.is_symlink(ec)) {
+        const fs::path target = fs::canonical(entry.path(), ec);
+        if (ec) return "it is a symbolic link that leads nowhere";
+        if (!IsWithin(target, realFolder) || target == realFolder)
+            return "it is a symbolic link to " + target.string() + ", outside the folder";
+    }
+    if (!entry.is_regular_file(ec)) return std::string("it is not a regular file");
+    return std::nullopt;
+}
+
+// The entries of the folder (current folder when empty) whose names match
+// the mask ("*.*" matches every name); folders are left out. A folder that
+// exists but cannot be read raises its reason when readError is given.
+TFolderListing MatchingFiles(const std::u16string& folder, const std::u16string& mask,
+                             bool readError = false) {
     const std::string pattern = mask == u"*.*" ? "*" : ToUtf8(mask);
-    std::vector<std::u16string> names;
+    TFolderListing listing;
     std::error_code ec;
     const fs::path path = folder.empty() ? fs::path(".") : ToPath(folder);
+    const fs::path realFolder = FullFolderPath(folder);
     fs::directory_iterator it(path, ec);
     if (ec && readError && ec != std::errc::no_such_file_or_directory &&
         ec != std::errc::not_a_directory)
-        throw TBookError("Can't read folder " + FullFolderPath(folder).string() + " (" +
-                         ec.message() + ")");
+        throw TBookError("Can't read folder " + realFolder.string() + " (" + ec.message() + ")");
     for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         if (it->is_directory(typeError)) continue;
         const std::string name = it->path().filename().string();
         if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
-        if (IsValidUtf8(name))
-            names.push_back(FromUtf8(name));
-        else if (notUtf8)
-            notUtf8->push_back(FromUtf8(name));
+        if (!IsValidUtf8(name))
+            listing.NotUtf8.push_back(FromUtf8(name));
+        else if (const auto reason = PassOverReason(*it, realFolder))
+            listing.PassedOver.emplace_back(FromUtf8(name), *reason);
+        else
+            listing.Names.push_back(FromUtf8(name));
     }
-    std::sort(names.begin(), names.end());
-    if (notUtf8) std::sort(notUtf8->begin(), notUtf8->end());
-    return names;
+    std::sort(listing.Names.begin(), listing.Names.end());
+    std::sort(listing.NotUtf8.begin(), listing.NotUtf8.end());
+    std::sort(listing.PassedOver.begin(), listing.PassedOver.end());
+    return listing;
 }
 
 // Which importer reads a source, by the end of its name; anything else is
@@ -395,7 +423,8 @@ std::u16string TBookMaker::SearchFolder(const std::u16string& folder,
                                         const std::u16string& mask) const {
     if (!folder.empty() && folder.front() == u'/') return folder;
     for (const std::u16string* base : {&Config.StartDir, &Config.ConfigDir})
-        if (!base->empty() && !MatchingFiles(*base + folder, mask).empty()) return *base + folder;
+        if (!base->empty() && !MatchingFiles(*base + folder, mask).Names.empty())
+            return *base + folder;
     return folder;
 }
 
@@ -439,17 +468,23 @@ void TBookMaker::MakeFolderBooks() {
     // and cover (a file in the picture folder, emptied before the next book)
     // do not pass to the books after it.
     const std::u16string bookInfo = Config.BookInfo, splashFileName = Config.SplashFileName;
-    std::vector<std::u16string> notUtf8;
-    const std::vector<std::u16string> entries = MatchingFiles(folder, mask, &notUtf8, true);
+    const TFolderListing listing = MatchingFiles(folder, mask, true);
+    const std::vector<std::u16string>& entries = listing.Names;
     auto isSource = [](const std::u16string& entry) {
         return HasAnyExtension(entry, kSourceExtensions);
     };
-    for (const std::u16string& entry : notUtf8)
+    for (const std::u16string& entry : listing.NotUtf8)
         if (isSource(entry))
             Log(6, "? Source file " + ToUtf8(folder + entry) +
                        " is passed over: its name is not UTF-8 (rename it to build it)");
+    bool passedOver = false;
+    for (const auto& [entry, reason] : listing.PassedOver) {
+        if (!isSource(entry)) continue;
+        Log(6, "? Source file " + ToUtf8(folder + entry) + " is passed over: " + reason);
+        passedOver = true;
+    }
     if (std::none_of(entries.begin(), entries.end(), isSource) &&
-        std::none_of(notUtf8.begin(), notUtf8.end(), isSource))
+        std::none_of(listing.NotUtf8.begin(), listing.NotUtf8.end(), isSource) && !passedOver)
         ReportNoSource(folder, mask);
     // Sources that differ only in their extension (a book as .docx and as
     // .odt) get one name: the later midlet replaces the earlier, said so.
