@@ -4,7 +4,8 @@
 // the package document, the contents and the pages rather than only the zip
 // format. An input that begins "PK" is taken as the archive itself. The
 // import either returns tagged text or fails with a one-line message; it
-// never crashes and writes only directly inside its picture folder.
+// never crashes, writes only directly inside its picture folder, and its text
+// holds no picture or file link and no picture tag naming a file outside it.
 #include "config/bConfig.h"
 #include "core/bObject.h"
 #include "core/bVar.h"
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TBookConfig config;
         const std::u16string text =
             ImportEpubBook(config, config, FromPath(book), FromPath(pictures));
-        (void)text;
+        fuzz::CheckDocumentTags(ToUtf8(text), pictures);
     });
     return 0;
 }

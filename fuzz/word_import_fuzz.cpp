@@ -1,7 +1,8 @@
 // Fuzz target: the Word importer on any content, read as a DOCX package when
 // it starts like a zip archive and as a web page otherwise. It either returns
-// tagged text or fails with a one-line message; it never crashes and writes
-// pictures only directly inside its picture folder.
+// tagged text or fails with a one-line message; it never crashes, writes
+// pictures only directly inside its picture folder, and its text holds no
+// picture or file link and no picture tag naming a file outside that folder.
 #include "config/bConfig.h"
 #include "core/bVar.h"
 #include "fuzz_target.h"
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           TBookConfig config;
                           const std::u16string text = ImportWordDocument(
                               config, config, FromPath(book), FromPath(pictures));
-                          (void)text;
+                          fuzz::CheckDocumentTags(ToUtf8(text), pictures);
                       });
     return 0;
 }

@@ -182,6 +182,7 @@ void TEpubConverter::QualifyLinks(TWordParagraph& paragraph, const std::string& 
         const auto target = TZipArchive::ResolveName(document, address);
         link.SubAddress = target && WebPages.contains(*target) ? PlaceName(*target, link.SubAddress)
                                                                : std::u16string();
+        if (link.SubAddress.empty()) Log.Log(7, PlainLinkLine(address));
         link.Address.clear();
     }
 }

@@ -243,17 +243,24 @@ void TFictionBookConverter::ConvertMixedContent(TXmlNode element) {
     Output += kLineBreak;
 }
 
-// A reference inside the book ("#id") becomes a label link, anything else a
-// web link. Only the first href attribute counts, so the text appears once; an
-// "a" without one keeps its text without a link.
+// A reference inside the book ("#id") becomes a label link, any other the
+// web, phone or SMS link DocumentLinkOf makes of it (a web address as the
+// file has it), or else plain text. Only the first href attribute counts, so
+// the text appears once; an "a" without one keeps its text without a link.
 void TFictionBookConverter::ConvertLink(TXmlNode link) {
     for (const TXmlAttribute attribute : link.Attributes()) {
         if (attribute.Name().find("href") == std::string::npos) continue;
         const std::string target = attribute.Value();
-        if (target.starts_with('#'))
-            Output += "<#link label " + SafeTagArgument(std::string_view(target).substr(1)) + ">";
-        else
-            Output += "<#link http " + SafeTagArgument(target) + ">";
+        std::string argument;
+        if (target.starts_with('#')) {
+            argument = "label " + SafeTagArgument(std::string_view(target).substr(1));
+        } else if (const auto made = DocumentLinkOf(target)) {
+            argument = made->Kind + " " + made->Target;
+        } else {
+            Log.Log(7, PlainLinkLine(target));
+            break;
+        }
+        Output += "<#link " + argument + ">";
         CollectText(link);
         Output += "<#/link>";
         return;

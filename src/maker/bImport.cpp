@@ -4,6 +4,8 @@
 #include "core/bVar.h"
 #include "platform/PictureConverter.h"
 
+#include <algorithm>
+
 namespace paginor {
 
 std::string SafeTagArgument(std::string_view value) {
@@ -21,6 +23,61 @@ std::string SafeTagArgument(std::string_view value) {
         }
     }
     return out;
+}
+
+namespace {
+
+bool StartsWithAscii(std::string_view text, std::string_view lowerPrefix) {
+    return text.size() >= lowerPrefix.size() &&
+           LowerAscii(text.substr(0, lowerPrefix.size())) == lowerPrefix;
+}
+
+// The value of one parameter of a URI's query ("a=1&body=x"), decoded.
+std::string QueryValue(std::string_view query, std::string_view lowerName) {
+    size_t start = 0;
+    while (start <= query.size()) {
+        const size_t end = std::min(query.find('&', start), query.size());
+        const std::string_view pair = query.substr(start, end - start);
+        const size_t equals = pair.find('=');
+        if (equals != std::string_view::npos && LowerAscii(pair.substr(0, equals)) == lowerName)
+            return DecodePercentEscapes(pair.substr(equals + 1));
+        start = end + 1;
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<TDocumentLink> DocumentLinkOf(std::string_view address) {
+    const std::string trimmed = TrimControls(address);
+    const std::string_view a = trimmed;
+    if (a.empty()) return std::nullopt;
+    if (!HasUriScheme(a) || StartsWithAscii(a, "http:") || StartsWithAscii(a, "https:")) {
+        if (!HasUriScheme(a) && a.find(' ') != std::string_view::npos) return std::nullopt;
+        std::string target = SafeTagArgument(a);
+        for (size_t blank = target.find(' '); blank != std::string::npos;
+             blank = target.find(' ', blank))
+            target.replace(blank, 1, "%20");
+        return TDocumentLink{"http", target};
+    }
+    const bool phone = StartsWithAscii(a, "tel:");
+    if (!phone && !StartsWithAscii(a, "sms:")) return std::nullopt;
+    std::string_view rest = a.substr(4);
+    if (rest.starts_with("//")) rest.remove_prefix(2);
+    const size_t question = rest.find('?');
+    const std::string number = TrimControls(DecodePercentEscapes(rest.substr(0, question)));
+    if (number.empty()) return std::nullopt;
+    if (phone) return TDocumentLink{"phone", SafeTagArgument(number)};
+    const std::string body = question == std::string_view::npos
+                                 ? std::string()
+                                 : QueryValue(rest.substr(question + 1), "body");
+    return TDocumentLink{"sms", SafeTagArgument(body.empty() ? number : number + ":" + body)};
+}
+
+std::string PlainLinkLine(std::string_view address) {
+    return "? Hyperlink to " + std::string(address) +
+           " stays plain text: a book links only to the web, a phone number, an SMS or a place "
+           "inside it";
 }
 
 bool MakeCoverPicture(const TBookObject& log, const std::string& source, const std::string& target,

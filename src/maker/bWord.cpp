@@ -20,8 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::u16string_view kLineBreak = u"\r\n";
-constexpr std::u16string_view kHttp = u"http://";
-constexpr std::u16string_view kHttps = u"https://";
+constexpr std::string_view kHttp = "http://";
 // Book text never carries the markup's delimiters: a "<" would open a tag and
 // swallow the text up to the next ">". They are shown as the single angle
 // quotation marks, one character for one, so positions stay as they were.
@@ -55,8 +54,12 @@ TWordDocument ReadWordDocument(const TBookObject& log, const std::u16string& fil
     }
     case TSourceKind::Office: {
         log.Log(6, ".. Converting " + path.string() + " to DOCX with LibreOffice");
+        TOfficeResult converted = ConvertToDocx(path);
+        for (const std::string& field : converted.RemovedFields)
+            log.Log(6, "? Field \"" + field + "\" of " + path.string() +
+                           " is left out: a book takes nothing from files outside its document");
         TZipArchive package =
-            TZipArchive::FromBytes(ConvertToDocx(path), path.string() + " (as DOCX)");
+            TZipArchive::FromBytes(std::move(converted.Docx), path.string() + " (as DOCX)");
         log.Log(7, "+ Converted " + path.string() + " to DOCX");
         return ReadDocxDocument(package);
     }
@@ -77,10 +80,6 @@ std::u16string Shown(std::u16string_view text) {
 
 std::u16string SafeArgument(std::u16string_view value) {
     return FromUtf8(SafeTagArgument(ToUtf8(value)));
-}
-
-bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
-    return text.size() >= prefix.size() && LowerCase(text.substr(0, prefix.size())) == prefix;
 }
 
 // A picture's alternative text is taken as its conversion options only when
@@ -245,12 +244,18 @@ int TWordConverter::ConvertLinks(const TWordParagraph& paragraph, std::u16string
         if (link.Start < paragraph.Start || link.End > paragraph.End) continue;
         const std::u16string linkText = Shown(link.Text);
         std::u16string tag;
-        if (!link.Address.empty())
-            tag = MakeLinkTag(link.Address, linkText);
-        else if (WrittenAnchors.contains(link.SubAddress))
+        if (!link.Address.empty()) {
+            const std::optional<std::u16string> made = MakeLinkTag(link.Address, linkText);
+            if (!made) {
+                Log.Log(7, PlainLinkLine(ToUtf8(link.Address)));
+                continue;
+            }
+            tag = *made;
+        } else if (WrittenAnchors.contains(link.SubAddress)) {
             tag = u"<#link label " + SafeArgument(link.SubAddress) + u">" + linkText + u"<#/link>";
-        else
+        } else {
             continue;
+        }
         ++count;
         const size_t position = static_cast<size_t>(link.Start - paragraph.Start + shift);
         if (position > text.size()) continue;
@@ -324,15 +329,14 @@ bool MatchesTocEntry(std::u16string_view paragraph, std::u16string_view entry) {
     return !p.empty() && !e.empty() && p.size() <= e.size() && e.find(p) != std::u16string::npos;
 }
 
-std::u16string MakeLinkTag(std::u16string_view address, std::u16string_view text) {
-    std::u16string target;
-    if (StartsWithIgnoringCase(address, kHttp))
-        target = u"http " + SafeArgument(address.substr(kHttp.size()));
-    else if (StartsWithIgnoringCase(address, kHttps))
-        target = u"http " + SafeArgument(address);
-    else
-        target = SafeArgument(address);
-    return u"<#link " + target + u">" + std::u16string(text) + u"<#/link>";
+std::optional<std::u16string> MakeLinkTag(std::u16string_view address, std::u16string_view text) {
+    std::optional<TDocumentLink> link = DocumentLinkOf(ToUtf8(address));
+    if (!link) return std::nullopt;
+    // The reader opens a web address without a scheme as "http://".
+    if (link->Kind == "http" && LowerAscii(link->Target.substr(0, kHttp.size())) == kHttp)
+        link->Target.erase(0, kHttp.size());
+    return u"<#link " + FromUtf8(link->Kind + " " + link->Target) + u">" + std::u16string(text) +
+           u"<#/link>";
 }
 
 std::u16string ConvertWordDocument(const TBookObject& log, const TBookConfig& config,

@@ -10,6 +10,7 @@
 #include "core/bObject.h"
 #include "formats/WordDocument.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,9 +33,10 @@ std::u16string ConvertWordDocument(const TBookObject& log, const TBookConfig& co
 // empty either (so "Chapter One\t5" names "Chapter One").
 bool MatchesTocEntry(std::u16string_view paragraph, std::u16string_view entry);
 
-// "<#link " + address + ">" + text + "<#/link>", where an address beginning
-// "http://" (in any case) is written "http " and the rest, one beginning
-// "https://" is written "http " and the whole address, and any other is kept.
-std::u16string MakeLinkTag(std::u16string_view address, std::u16string_view text);
+// "<#link " + kind and target + ">" + text + "<#/link>" for a hyperlink of
+// a document, the kind and target as DocumentLinkOf (maker/bImport.h) gives
+// them, except that a web address beginning "http://" (in any case) is
+// written without it; nothing when the link is to stay plain text.
+std::optional<std::u16string> MakeLinkTag(std::u16string_view address, std::u16string_view text);
 
 } // namespace paginor

@@ -101,6 +101,10 @@ TEST_F(Fb2Import, ConvertsStructureToTaggedText) {
          "See<#link label note1>[1]<#/link> later.\r\n"},
         {"web link keeps its scheme", R"(<p><a l:href="http://x.example/a?b=1&amp;c">site</a></p>)",
          "<#link http http://x.example/a?b=1&c>site<#/link>\r\n"},
+        {"phone and SMS links; other addresses stay plain text, never a picture or file link",
+         R"(<p><a l:href="tel:+15550100">call</a> <a l:href="sms:5550100?body=Hi">text</a> )"
+         R"(<a l:href="image /etc/passwd">p</a> <a l:href="file:///etc/passwd">f</a></p>)",
+         "<#link phone +15550100>call<#/link> <#link sms 5550100:Hi>text<#/link> p f\r\n"},
         {"only the first href counts",
          R"(<p><a l:href="#a" xlink:href="#b" xmlns:xlink="http://www.w3.org/1999/xlink">x</a></p>)",
          "<#link label a>x<#/link>\r\n"},

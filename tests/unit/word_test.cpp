@@ -46,20 +46,44 @@ TEST(WordWalk, MatchesTocEntriesWithoutBlanksDotsAndControls) {
             << ToUtf8(c.Paragraph) << " / " << ToUtf8(c.Entry);
 }
 
-TEST(WordWalk, LinkTagsWriteWebAddressesForTheReader) {
+// A document's address is never markup: only web, phone and SMS links come
+// of it; every other address (one of the book's own link kinds among them)
+// leaves the link's text plain.
+TEST(WordWalk, LinkTagsWriteOnlyWebPhoneAndSmsLinks) {
     const struct {
         const char16_t* Address;
-        const char* Tag;
+        const char* Tag; // nullptr: plain text
     } cases[] = {
         {u"http://example.com/a", "<#link http example.com/a>t<#/link>"},
         {u"HTTP://Example.com/B", "<#link http Example.com/B>t<#/link>"},
         {u"https://secure.example/x", "<#link http https://secure.example/x>t<#/link>"},
-        {u"mailto:ann@example.com", "<#link mailto:ann@example.com>t<#/link>"},
-        {u"notes.html", "<#link notes.html>t<#/link>"},
+        {u"notes.html", "<#link http notes.html>t<#/link>"},
         {u"http://x.example/?a=<b>[c]", "<#link http x.example/?a=%3Cb%3E%5Bc%5D>t<#/link>"},
+        {u"http://x.example/a b", "<#link http x.example/a%20b>t<#/link>"},
+        {u"tel:+1-555-0100", "<#link phone +1-555-0100>t<#/link>"},
+        {u"TEL:%2B44 20", "<#link phone +44 20>t<#/link>"},
+        {u"sms:+15550100?body=Hello%20there", "<#link sms +15550100:Hello there>t<#/link>"},
+        {u"sms:+15550100", "<#link sms +15550100>t<#/link>"},
+        {u"sms://5550100?subject=x&BODY=a%3Eb", "<#link sms 5550100:a%3Eb>t<#/link>"},
+        {u"image /home/ann/photo.png", nullptr},
+        {u"image ../photo.png", nullptr},
+        {u"file /etc/passwd", nullptr},
+        {u"label chapter one", nullptr},
+        {u"file:///etc/passwd", nullptr},
+        {u"mailto:ann@example.com", nullptr},
+        {u"javascript:alert(1)", nullptr},
+        {u"C:\\Users\\ann\\a.png", nullptr},
+        {u"tel:", nullptr},
+        {u"sms:?body=x", nullptr},
+        {u" \t", nullptr},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ToUtf8(MakeLinkTag(c.Address, u"t")), c.Tag) << ToUtf8(c.Address);
+    for (const auto& c : cases) {
+        const auto tag = MakeLinkTag(c.Address, u"t");
+        if (c.Tag)
+            EXPECT_EQ(tag ? ToUtf8(*tag) : "(plain)", c.Tag) << ToUtf8(c.Address);
+        else
+            EXPECT_FALSE(tag) << ToUtf8(c.Address) << " -> " << ToUtf8(*tag);
+    }
 }
 
 TEST_F(WordImport, PagesBecomeTaggedText) {
@@ -88,7 +112,7 @@ TEST_F(WordImport, PagesBecomeTaggedText) {
          "</a>, <a href=\"https://secure.example/x\">safe</a> and <a href=\"notes.html\">notes"
          "</a>.</p>",
          P("See <#link http example.com/a>site<#/link>, <#link http Example.com/B>big<#/link>, "
-           "<#link http https://secure.example/x>safe<#/link> and <#link notes.html>notes"
+           "<#link http https://secure.example/x>safe<#/link> and <#link http notes.html>notes"
            "<#/link>.")},
         {"internal links lead to labels; a link to no anchor stays text",
          "<p>Text<a href=\"#n1\">[1]</a> and <a href=\"#nowhere\">lost</a>.</p>"
