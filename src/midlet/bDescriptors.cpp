@@ -88,9 +88,12 @@ std::string ComposeReadme(const TBookConfig& config, std::time_t now) {
     localtime_r(&now, &local);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    return "Java book [" + ToUtf8(config.BookName) + "] created from [" +
-           ToUtf8(config.TextFileName) + "] file on " + stamp + kLineEnd + kLineEnd + kLineEnd +
-           Line(kReadmeCredit);
+    // Only the file's name: its folders ("/home/ann/Private/...") would
+    // tell everyone the book is shared with the user's name and folders.
+    const std::u16string& source = config.TextFileName;
+    const std::u16string fileName = source.substr(source.rfind(u'/') + 1);
+    return "Java book [" + ToUtf8(config.BookName) + "] created from [" + ToUtf8(fileName) +
+           "] file on " + stamp + kLineEnd + kLineEnd + kLineEnd + Line(kReadmeCredit);
 }
 
 void TBookMidlet::WriteReadme(const std::u16string& path) const {

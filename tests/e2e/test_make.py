@@ -193,7 +193,9 @@ class MakeTest(BookFolderTest):
                                         % (name, name, os.path.getsize(jar_path), name)).encode("utf-8"))
         self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
                                  r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
-                         % (re.escape(book_name or name), re.escape(source)))
+                         % (re.escape(book_name or name), re.escape(os.path.basename(source))))
+        # A shared book does not tell the folders the user keeps it in.
+        self.assertNotIn(os.path.dirname(source), readme)
 
         # cfg.dat with the reader defaults of a configuration that sets
         # nothing but the book.

@@ -361,13 +361,26 @@ TEST(Descriptors, LineBreaksInsideValuesCannotStartAnotherAttribute) {
     EXPECT_TRUE(jad.ends_with("\r\nExtra: a b\r\n"));
 }
 
-TEST(Descriptors, ReadmeNamesTheBookAndItsSource) {
-    TBookConfig c;
-    c.BookName = u"Novel";
-    c.TextFileName = u"/books/novel.txt";
-    const std::string readme = ComposeReadme(c, 0);
-    EXPECT_TRUE(std::regex_match(
-        readme, std::regex("Java book \\[Novel\\] created from \\[/books/novel.txt\\] file on "
-                           "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n\r\n\r\n[^\r\n]+\r\n")))
-        << readme;
+// The readme travels with every shared book: it names the source by its file
+// name alone, never the folders it lay in.
+TEST(Descriptors, ReadmeNamesTheBookAndOnlyTheSourceFileName) {
+    const struct {
+        const char16_t* Source;
+        const char* Shown;
+    } cases[] = {
+        {u"/home/ann/Private/Letters/novel.txt", "novel.txt"},
+        {u"relative/dir/Dumas.fb2", "Dumas.fb2"},
+        {u"book.epub", "book.epub"},
+    };
+    for (const auto& c : cases) {
+        TBookConfig config;
+        config.BookName = u"Novel";
+        config.TextFileName = c.Source;
+        const std::string readme = ComposeReadme(config, 0);
+        EXPECT_TRUE(std::regex_match(
+            readme, std::regex("Java book \\[Novel\\] created from \\[" + std::string(c.Shown) +
+                               "\\] file on \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d"
+                               "\r\n\r\n\r\n[^\r\n]+\r\n")))
+            << readme;
+    }
 }
