@@ -19,6 +19,8 @@ namespace {
 // Keys are short words; a longer run before "=" cannot be one, so the index
 // does not need to look further.
 constexpr size_t kMaxKeyLength = 64;
+constexpr size_t kUnknownKeysTold = 100;
+constexpr size_t kUnknownKeysShown = 20;
 
 bool IsLineEnd(char16_t c) {
     return c == u'\r' || c == u'\n';
@@ -197,6 +199,18 @@ public:
         return fallback;
     }
 
+    // An integer of a documented range: a value outside it is told, and the
+    // nearer end of the range is used.
+    int Ranged(const std::u16string& key, int fallback, int lowest, int highest) {
+        const int value = Integer(key, fallback);
+        if (value >= lowest && value <= highest) return value;
+        const int used = value < lowest ? lowest : highest;
+        Notices.push_back("? Option " + ToUtf8(key) + " value " + std::to_string(value) +
+                          " is outside " + std::to_string(lowest) + ".." + std::to_string(highest) +
+                          "; " + std::to_string(used) + " is used");
+        return used;
+    }
+
     // "true" in any case is true and every other non-empty value false; a
     // value that is neither true nor false is named, with the default.
     bool Boolean(const std::u16string& key, bool fallback) {
@@ -225,21 +239,39 @@ public:
     std::vector<std::string> Report() const {
         std::vector<std::string> lines = Notices;
         std::unordered_set<std::u16string> reported;
+        // Keys that are no option, in text order; "TextFileName = book.txt"
+        // (the option, with blanks around its key) marked as such.
+        std::vector<std::pair<std::u16string, bool>> strays;
+        size_t unknownCount = 0;
         for (const TOptionLine& line : Text.OptionLines()) {
             const std::u16string_view key = TrimControlsView(line.Key);
             if (key.empty() || key.front() == u'#' || HasControls(line.Key) || IsKnown(line))
                 continue;
             if (!reported.insert(line.Key).second) continue;
-            // "TextFileName = book.txt": the option, with blanks around its key.
-            if (KnownKeys.contains(std::u16string(key))) {
+            const bool blanks = KnownKeys.contains(std::u16string(key));
+            if (blanks)
+                strays.emplace_back(std::u16string(key), true);
+            else if (++unknownCount <= kUnknownKeysTold + 1)
+                strays.emplace_back(line.Key, false);
+        }
+        // A file that is no configuration (a book, a word list) would give a
+        // line, and a spelling search, for every one of its lines: beyond
+        // kUnknownKeysTold of them only the first kUnknownKeysShown are told.
+        const size_t told = unknownCount > kUnknownKeysTold ? kUnknownKeysShown : unknownCount;
+        size_t unknownTold = 0;
+        for (const auto& [key, blanks] : strays) {
+            if (blanks)
                 lines.push_back("? Option " + ToUtf8(key) +
                                 " ignored: blanks stand around its key; write " + ToUtf8(key) +
                                 "=value at the start of the line");
-                continue;
-            }
-            lines.push_back("? Unknown option " + ToUtf8(line.Key) + " ignored; did you mean " +
-                            ToUtf8(NearestKey(line.Key)) + "?");
+            else if (unknownTold++ < told)
+                lines.push_back("? Unknown option " + ToUtf8(key) + " ignored; did you mean " +
+                                ToUtf8(NearestKey(key)) + "?");
         }
+        if (told < unknownCount)
+            lines.push_back("? " + std::to_string(unknownCount - told) +
+                            " more unknown options ignored (" + std::to_string(unknownCount) +
+                            " in all): is this file a configuration?");
         return lines;
     }
 
@@ -351,6 +383,9 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         auto readInteger = [&](const std::u16string& key, int fallback) {
             return reader.Integer(key, fallback);
         };
+        auto readRanged = [&](const std::u16string& key, int fallback, int lowest, int highest) {
+            return reader.Ranged(key, fallback, lowest, highest);
+        };
         auto readColor = [&](const std::u16string& key, int fallback) {
             return reader.Integer(key, fallback, true);
         };
@@ -371,7 +406,7 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         LinkPFileName = readName(u"LinkPFileName", u"");
         BackgroundFileName = readName(u"BackgroundFileName", u"");
 
-        PasswordMode = readInteger(u"PasswordMode", 0);
+        PasswordMode = readRanged(u"PasswordMode", 0, 0, 2);
         Password = readInteger(u"Password", 0);
 
         MidletVersion = readString(u"MidletVersion", u"1.0");
@@ -415,12 +450,12 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         SplashTimeout = readInteger(u"SplashTimeout", kDefaultSplashTimeout);
         SplashFileName = readName(u"SplashFileName", u"");
 
-        LineSpacing = readInteger(u"LineSpacing", 0);
-        CharSpacing = readInteger(u"CharSpacing", 0);
+        LineSpacing = readRanged(u"LineSpacing", 0, -1, 1);
+        CharSpacing = readRanged(u"CharSpacing", 0, -1, 1);
         WordWrap = readBoolean(u"WordWrap", kDefaultWordWrap);
         PortraitLayout = readBoolean(u"PortraitLayout", kDefaultPortraitLayout);
         TextMargin = readInteger(u"TextMargin", kDefaultTextMargin);
-        SmoothScroll = readInteger(u"SmoothScroll", kDefaultSmoothScroll);
+        SmoothScroll = readRanged(u"SmoothScroll", kDefaultSmoothScroll, 0, 50);
 
         for (int n = 1; n <= kColorMaps; ++n) {
             BackColor[n - 1] = readColor(numbered(u"BackColor", n), n == 1 ? 0xffffff : 0);
@@ -428,7 +463,7 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
             LinkColor[n - 1] = readColor(numbered(u"LinkColor", n), n == 1 ? 0xff : 0);
         }
 
-        ImageMode = readInteger(u"ImageMode", kDefaultImageMode);
+        ImageMode = readRanged(u"ImageMode", kDefaultImageMode, 0, 4);
         ImageMargin = readInteger(u"ImageMargin", 0);
         ImagePngOptions = readString(u"ImagePngOptions", u"-resize 160x128> -depth 8");
         ImageJpgOptions = readString(u"ImageJpgOptions", u"-resize 160x128> -quality 100 -depth 8");

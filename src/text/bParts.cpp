@@ -14,8 +14,9 @@ namespace {
 constexpr char16_t kBlank = u' ';
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
-constexpr int kPartLinkBreaks = 5; // LF characters before the part link text
-constexpr int kPartNoticeGap = 24; // LF characters before each further notice
+constexpr int kPartLinkBreaks = 5;  // LF characters before the part link text
+constexpr int kPartNoticeGap = 24;  // LF characters before each further notice
+constexpr int64_t kMaxParts = 1000; // midlets one book may be divided into
 
 // One formatting pass. keep(i) returns the character to write for index i,
 // or 0xFFFFFFFF to drop it. Every position in `positions` (sorted ascending)
@@ -187,6 +188,15 @@ std::vector<TBookText> TBookText::SplitIntoParts() const {
     }
 
     const int64_t partCount = length / partSize + (length % partSize != 0 ? 1 : 0);
+    // Thousands of midlets of a few letters each help no one and would take
+    // the machine's memory and disk: the options are told, before any part.
+    if (partCount > kMaxParts)
+        throw TBookError("TextPartSize " + std::to_string(size) + " and TextPartCount " +
+                         std::to_string(count) + " divide the book's " + std::to_string(length) +
+                         " characters into " + std::to_string(partCount) +
+                         " parts, more than the " + std::to_string(kMaxParts) +
+                         " a book may have: set TextPartSize to " +
+                         std::to_string((length + kMaxParts - 1) / kMaxParts) + " or more");
     Log(7,
         "Text parts " + std::to_string(partCount) + ", text part size " + std::to_string(partSize));
     parts.reserve(static_cast<size_t>(partCount));

@@ -323,6 +323,14 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
           "the name; write it without them",
           "? Option OutputDir ignored: blanks stand around its key; write OutputDir=value at the "
           "start of the line"}},
+        // Values outside a documented range: the nearer end is used.
+        {"ImageMode=99\r\nPasswordMode=9\r\nLineSpacing=-5\r\nCharSpacing=2\r\n"
+         "SmoothScroll=51\r\nImageMode=-1",
+         {"? Option PasswordMode value 9 is outside 0..2; 2 is used",
+          "? Option LineSpacing value -5 is outside -1..1; -1 is used",
+          "? Option CharSpacing value 2 is outside -1..1; 1 is used",
+          "? Option SmoothScroll value 51 is outside 0..50; 50 is used",
+          "? Option ImageMode value 99 is outside 0..4; 4 is used"}},
         {"DebugLevel=seven",
          {"? Option DebugLevel value seven is not a number; the default 6 is kept"}},
         {"WordWrap=yes\r\nFormatEn=1",
@@ -355,6 +363,34 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
     ::testing::internal::CaptureStdout();
     Read("DebugLevel=3\r\nTextFilenam=a.txt\r\nTagsEn=yes");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
+// A file full of lines that are no options (a book given as the
+// configuration) is told in a few lines: up to 100 unknown keys each get a
+// line; beyond that the first 20 and a count.
+TEST_F(ConfigTest, ManyUnknownKeysAreToldByTheFirstTwentyAndACount) {
+    for (const int keys : {100, 101, 5000}) {
+        SCOPED_TRACE(keys);
+        std::string text = "BookName =x\r\n";
+        for (int n = 0; n < keys; ++n)
+            text += "Word" + std::to_string(n) + "=text\r\n";
+        ::testing::internal::CaptureStdout();
+        Read(text);
+        const std::string shown = ::testing::internal::GetCapturedStdout();
+        const size_t lines = static_cast<size_t>(std::count(shown.begin(), shown.end(), '\n'));
+        const bool summed = keys > 100;
+        EXPECT_EQ(lines, summed ? 22u : 101u) << shown;
+        EXPECT_NE(shown.find("? Unknown option Word19 ignored"), std::string::npos);
+        EXPECT_EQ(shown.find("? Unknown option Word20 ignored") != std::string::npos, !summed);
+        EXPECT_NE(shown.find("? Option BookName ignored: blanks"), std::string::npos);
+        if (summed) {
+            EXPECT_NE(shown.find("? " + std::to_string(keys - 20) +
+                                 " more unknown options ignored (" + std::to_string(keys) +
+                                 " in all): is this file a configuration?"),
+                      std::string::npos)
+                << shown;
+        }
+    }
 }
 
 TEST_F(ConfigTest, IntegerSyntax) {

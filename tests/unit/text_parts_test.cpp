@@ -124,6 +124,16 @@ TEST(TextParts, SplitSizesAndFailures) {
         {0, -2, 10, "Invalid amout of text parts: -2", 0},
         {5, -1, 10, "Invalid amount of text parts: -1", 0},
         {-5, 0, 10, "Invalid size of text part: -5", 0},
+        // The most parts a book may have, and one more.
+        {3, 0, 3000, "Text parts 1000, text part size 3", 1000},
+        {3, 0, 3001,
+         "TextPartSize 3 and TextPartCount 0 divide the book's 3001 characters into 1001 parts, "
+         "more than the 1000 a book may have: set TextPartSize to 4 or more",
+         0},
+        {0, 3000, 30000,
+         "TextPartSize 0 and TextPartCount 3000 divide the book's 30000 characters into 1154 "
+         "parts, more than the 1000 a book may have: set TextPartSize to 30 or more",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Log);
