@@ -7,6 +7,7 @@
 #include "midlet/bByteOrder.h"
 #include "midlet/bMidlet.h"
 #include "midlet/bOutputFile.h"
+#include "platform/OfficeConverter.h"
 #include "text/bText.h"
 
 #include <algorithm>
@@ -369,6 +370,9 @@ bool TBookMaker::Run(bool folderMode) {
     InWorkDir = false;
     std::optional<TRunLock> lock;
     try {
+        // A LibreOffice folder an ended run could not remove (the machine
+        // went down during a conversion) goes with the next run.
+        RemoveStaleOfficeFolders();
         SetUpFolders();
         lock.emplace(*this, Config.WorkDir + kLockFileName);
         CreateWorkFolders();

@@ -3,6 +3,7 @@
 #include "core/bObject.h"
 #include "core/bSignals.h"
 #include "core/bVar.h"
+#include "platform/RtfFields.h"
 
 #include <cerrno>
 #include <csignal>
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -28,27 +31,45 @@ namespace fs = std::filesystem;
 constexpr const char* kPackage = "libreoffice-writer-nogui";
 constexpr std::chrono::milliseconds kPollInterval{50};
 
+constexpr const char* kFolderPrefix = "paginor-office-";
+constexpr const char* kLockName = "lock";
+// A folder without its lock (a crash between making the folder and locking
+// it) is taken for left behind once it is this old.
+constexpr auto kUnlockedFolderAge = std::chrono::hours(1);
+
+fs::path TempBase(const fs::path& configured) {
+    if (!configured.empty()) return configured;
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);
+    return error ? fs::path("/tmp") : base;
+}
+
 // A private folder, removed with everything in it when the conversion ends.
+// Its lock file is held while it is in use, so that another run can tell a
+// folder in use from one an ended run left.
 class TPrivateFolder {
 public:
-    TPrivateFolder() {
-        std::error_code error;
-        const fs::path base = fs::temp_directory_path(error);
-        std::string pattern =
-            ((error ? fs::path("/tmp") : base) / "paginor-office-XXXXXX").string();
+    explicit TPrivateFolder(const fs::path& base) {
+        std::string pattern = (base / (std::string(kFolderPrefix) + "XXXXXX")).string();
         if (!::mkdtemp(pattern.data()))
             throw TBookError("Can't create a temporary folder for LibreOffice: " +
                              SystemErrorText(errno));
         Path = pattern;
+        LockFd = ::open((Path / kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (LockFd >= 0) ::flock(LockFd, LOCK_EX | LOCK_NB);
     }
     ~TPrivateFolder() {
         std::error_code ignored;
         fs::remove_all(Path, ignored);
+        if (LockFd >= 0) ::close(LockFd);
     }
     TPrivateFolder(const TPrivateFolder&) = delete;
     TPrivateFolder& operator=(const TPrivateFolder&) = delete;
 
     fs::path Path;
+
+private:
+    int LockFd = -1;
 };
 
 // The first of the names that is an executable file on PATH.
@@ -146,12 +167,69 @@ using TSpawnActions = TSpawnObject<posix_spawn_file_actions_t, posix_spawn_file_
 using TSpawnAttributes =
     TSpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
+// A small shell process that outlives this one: told LibreOffice's process
+// group, it waits until this process has ended (its end of the socket
+// closes). When that happens without a "done" first (this process was
+// killed), it kills the group and removes the private folder.
+class TWatchdog {
+public:
+    TWatchdog(const fs::path& folder, const TStopSignals& signals) {
+        static constexpr const char* kScript =
+            "while read -r line; do case $line in done) exit 0;; *) group=$line;; esac; done; "
+            "[ -n \"$group\" ] && kill -KILL -- \"-$group\" 2>/dev/null; rm -rf -- \"$1\"";
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+            throw TBookError("Can't start LibreOffice's watchdog: " + SystemErrorText(errno));
+        Fd = ends[0];
+        TSpawnActions actions;
+        posix_spawn_file_actions_adddup2(&actions.Value, ends[1], STDIN_FILENO);
+        posix_spawn_file_actions_addopen(&actions.Value, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions.Value, STDOUT_FILENO, STDERR_FILENO);
+        TSpawnAttributes attributes;
+        // A group of its own: a signal to this run's group does not reach it.
+        posix_spawnattr_setflags(&attributes.Value, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+        posix_spawnattr_setpgroup(&attributes.Value, 0);
+        posix_spawnattr_setsigmask(&attributes.Value, &signals.PreviousMask());
+        std::vector<std::string> arguments = {"/bin/sh", "-c", kScript, "paginor-watchdog",
+                                              folder.string()};
+        const std::vector<char*> argv = Pointers(arguments);
+        const int error =
+            posix_spawn(&Pid, "/bin/sh", &actions.Value, &attributes.Value, argv.data(), environ);
+        ::close(ends[1]);
+        if (error != 0) {
+            ::close(Fd);
+            throw TBookError("Can't start LibreOffice's watchdog: " + SystemErrorText(error));
+        }
+    }
+    ~TWatchdog() {
+        Send("done");
+        ::close(Fd);
+        int status = 0;
+        while (::waitpid(Pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    TWatchdog(const TWatchdog&) = delete;
+    TWatchdog& operator=(const TWatchdog&) = delete;
+
+    void Watch(pid_t group) { Send(std::to_string(group)); }
+
+private:
+    void Send(const std::string& line) {
+        const std::string text = line + "\n";
+        [[maybe_unused]] const ssize_t sent = ::send(Fd, text.data(), text.size(), MSG_NOSIGNAL);
+    }
+
+    int Fd = -1;
+    pid_t Pid = 0;
+};
+
 // Runs the program in a process group of its own, waits for it at most
 // `limit`, and then kills whatever is left of the group. Returns whether it
 // ended within the limit.
 bool RunWithin(const fs::path& program, std::vector<std::string> arguments, const fs::path& folder,
                const fs::path& log, std::chrono::milliseconds limit, const TStopSignals& signals) {
     std::vector<std::string> environment = ChildEnvironment(folder);
+    TWatchdog watchdog(folder, signals);
     TSpawnActions actions;
     posix_spawn_file_actions_addopen(&actions.Value, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions.Value, STDOUT_FILENO, log.c_str(),
@@ -173,6 +251,7 @@ bool RunWithin(const fs::path& program, std::vector<std::string> arguments, cons
     if (error != 0)
         throw TBookError("Can't start LibreOffice (" + program.string() +
                          "): " + SystemErrorText(error));
+    watchdog.Watch(pid);
 
     // The leader is only looked at, not reaped, until the group is killed:
     // while it is not reaped its number cannot pass to another process.
@@ -205,23 +284,67 @@ std::string SecondsText(std::chrono::milliseconds time) {
 
 } // namespace
 
-std::string ConvertToDocx(const fs::path& source, const TOfficeConversion& conversion) {
+std::chrono::milliseconds OfficeTimeLimit() {
+    constexpr std::chrono::seconds kDefault{600};
+    const char* value = std::getenv(kOfficeTimeLimitVariable);
+    if (!value || !*value) return kDefault;
+    char* end = nullptr;
+    const long seconds = std::strtol(value, &end, 10);
+    if (*end != '\0' || seconds <= 0 || seconds > 24 * 3600) return kDefault;
+    return std::chrono::seconds(seconds);
+}
+
+void RemoveStaleOfficeFolders(const fs::path& tempFolder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(TempBase(tempFolder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const fs::path folder = it->path();
+        std::error_code typeError;
+        if (!folder.filename().string().starts_with(kFolderPrefix) || it->is_symlink(typeError) ||
+            !it->is_directory(typeError))
+            continue;
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) != 0 || info.st_uid != ::geteuid()) continue;
+        bool stale = false;
+        const int fd = ::open((folder / kLockName).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0) {
+            stale = ::flock(fd, LOCK_EX | LOCK_NB) == 0; // no run holds it
+            ::close(fd);
+        } else {
+            const auto age = std::chrono::system_clock::now() -
+                             std::chrono::system_clock::from_time_t(info.st_mtime);
+            stale = age > kUnlockedFolderAge;
+        }
+        if (stale) fs::remove_all(folder, typeError);
+    }
+}
+
+TOfficeResult ConvertToDocx(const fs::path& source, const TOfficeConversion& conversion) {
     fs::path program = conversion.Program;
     if (program.empty()) program = FindOnPath({"soffice", "libreoffice"});
     if (program.empty() || ::access(program.c_str(), X_OK) != 0)
         throw TBookError("LibreOffice is needed to read " + source.string() +
                          " and is not installed: install the Debian package " + kPackage);
 
+    TOfficeResult result;
     std::string bytes;
     try {
         bytes = ReadWholeFile(source);
     } catch (const TBookError& error) {
         throw TBookError("Can't read " + source.string() + ": " + error.what());
     }
+    // LibreOffice would open anything, a web page among them, whose pictures
+    // it fetches from the machine; it gets only the formats it is used for.
+    static constexpr std::string_view kOle = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+    if (IsRtf(bytes))
+        bytes = WithoutOutsideFields(bytes, result.RemovedFields);
+    else if (!bytes.starts_with(kOle) && !bytes.starts_with("PK\x03\x04"))
+        throw TBookError("Can't read " + source.string() +
+                         ": it is not a Word, RTF or OpenDocument file");
     // A stop signal (Ctrl-C) ends the conversion and takes effect once the
     // private folder is removed: neither LibreOffice nor its folder stays.
     const TStopSignals signals;
-    const TPrivateFolder folder;
+    const TPrivateFolder folder(TempBase(conversion.TempFolder));
     for (const char* name : {"home", "tmp", "out"})
         fs::create_directory(folder.Path / name);
     // A copy under a plain name: a name starting with "-" or holding a comma
@@ -241,14 +364,15 @@ std::string ConvertToDocx(const fs::path& source, const TOfficeConversion& conve
     if (!ended)
         throw TBookError("LibreOffice did not finish converting " + source.string() + " within " +
                          SecondsText(conversion.TimeLimit));
-    const fs::path result = folder.Path / "out" / "document.docx";
+    const fs::path docx = folder.Path / "out" / "document.docx";
     std::error_code error;
-    if (!fs::is_regular_file(result, error)) {
+    if (!fs::is_regular_file(docx, error)) {
         const std::string reason = LastLine(log);
         throw TBookError("LibreOffice could not convert " + source.string() +
                          (reason.empty() ? "" : ": " + reason));
     }
-    return ReadWholeFile(result);
+    result.Docx = ReadWholeFile(docx);
+    return result;
 }
 
 } // namespace paginor

@@ -73,10 +73,11 @@ def drawing(rel, number):
             '</a:graphic></wp:inline></w:drawing></w:r>' % (number, number, number, number, rel))
 
 
-def docx(body, pictures):
+def docx(body, pictures, more_rels=""):
     """A DOCX package: the body's XML and the pictures (relationship id ->
-    PNG bytes, stored as word/media/ID.png)."""
-    rels = ['<Relationship Id="rIdStyles" Type="%s/styles" Target="styles.xml"/>' % REL]
+    PNG bytes, stored as word/media/ID.png); more_rels are further
+    relationships of the document."""
+    rels = ['<Relationship Id="rIdStyles" Type="%s/styles" Target="styles.xml"/>' % REL, more_rels]
     rels += ['<Relationship Id="%s" Type="%s/image" Target="media/%s.png"/>' % (rid, REL, rid)
              for rid in pictures]
     types = ('<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/'

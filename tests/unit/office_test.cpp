@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace paginor;
 using namespace paginor::testing;
@@ -29,11 +33,14 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// The first bytes of a Word 97 file (an OLE compound file).
+const std::string kOleDocument = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 a document";
+
 class OfficeConversion : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(Dir / "books");
-        WriteBytes(Source, "a document");
+        WriteBytes(Source, kOleDocument);
     }
 
     // A stand-in for soffice: the shell script's body runs with the
@@ -61,7 +68,7 @@ TEST_F(OfficeConversion, RunsOnAPrivateCopyWithAPrivateProfile) {
                 record.string() + "\necho \"TMPDIR=$TMPDIR\" >> " + record.string() +
                 "\necho \"PWD=$(pwd)\" >> " + record.string() + "\ncp " +
                 (Dir / "result.docx").string() + " \"$OUT/document.docx\"");
-    EXPECT_EQ(ConvertToDocx(Source, {.Program = program}), docx);
+    EXPECT_EQ(ConvertToDocx(Source, {.Program = program}).Docx, docx);
 
     const std::vector<std::string> lines = Lines(ReadBytes(record));
     ASSERT_EQ(lines.size(), 13u) << ReadBytes(record);
@@ -96,6 +103,73 @@ TEST_F(OfficeConversion, FailuresAreOneClearLine) {
               "LibreOffice could not convert " + name + ": Error: source file could not be loaded");
     EXPECT_EQ(ErrorOf([&] { ConvertToDocx(Dir / "books" / "none.odt", {.Program = failing}); }),
               "Can't read " + (Dir / "books" / "none.odt").string() + ": File not found");
+    // LibreOffice would open a web page under an office name and fetch its
+    // pictures from the machine: only office files reach it.
+    const fs::path page = Dir / "books" / "page.doc";
+    WriteBytes(page, "<html><body><img src=\"/home/ann/photo.jpg\"></body></html>");
+    EXPECT_EQ(ErrorOf([&] { ConvertToDocx(page, {.Program = failing}); }),
+              "Can't read " + page.string() + ": it is not a Word, RTF or OpenDocument file");
+}
+
+// An RTF document reaches LibreOffice without the fields that read other
+// files; the instructions taken out are reported.
+TEST_F(OfficeConversion, RtfReachesLibreOfficeWithoutOutsideFields) {
+    const fs::path rtf = Dir / "books" / "letter.doc"; // RTF under a Word name
+    WriteBytes(rtf, "{\\rtf1 Text {\\field{\\*\\fldinst INCLUDEPICTURE \"/home/ann/a.png\" \\\\d}"
+                    "{\\fldrslt }} and {\\field{\\*\\fldinst HYPERLINK \"http://x.example\"}"
+                    "{\\fldrslt x}}.}");
+    const fs::path seen = Dir / "seen.rtf";
+    WriteBytes(Dir / "result.docx", "PK docx");
+    const fs::path program = Program("cp \"$IN\" " + seen.string() + "\ncp " +
+                                     (Dir / "result.docx").string() + " \"$OUT/document.docx\"");
+    const TOfficeResult result = ConvertToDocx(rtf, {.Program = program});
+    EXPECT_EQ(ReadBytes(seen), "{\\rtf1 Text {\\field{\\fldrslt }} and {\\field{\\*\\fldinst "
+                               "HYPERLINK \"http://x.example\"}{\\fldrslt x}}.}");
+    EXPECT_EQ(result.RemovedFields,
+              std::vector<std::string>{"INCLUDEPICTURE \"/home/ann/a.png\" \\d"});
+}
+
+// The conversion's time limit comes from PAGINOR_OFFICE_TIME_LIMIT when it is
+// a positive number of seconds; anything else keeps the 600 seconds.
+TEST(OfficeTimeLimit, IsTakenFromTheEnvironment) {
+    const struct {
+        const char* Value; // nullptr: not set
+        long Seconds;
+    } cases[] = {{nullptr, 600}, {"5", 5},    {"86400", 86400}, {"", 600},     {"0", 600},
+                 {"-3", 600},    {"5s", 600}, {"abc", 600},     {"86401", 600}};
+    for (const auto& c : cases) {
+        if (c.Value)
+            ::setenv(kOfficeTimeLimitVariable, c.Value, 1);
+        else
+            ::unsetenv(kOfficeTimeLimitVariable);
+        EXPECT_EQ(OfficeTimeLimit(), std::chrono::seconds(c.Seconds))
+            << (c.Value ? c.Value : "unset");
+    }
+    ::unsetenv(kOfficeTimeLimitVariable);
+}
+
+// Private folders whose run has ended go; one in use and other files stay.
+TEST_F(OfficeConversion, StaleFoldersOfEndedRunsAreRemoved) {
+    const fs::path temp = Dir / "tmp";
+    for (const char* name : {"paginor-office-ended", "paginor-office-inuse", "paginor-office-old",
+                             "paginor-office-new", "other"})
+        fs::create_directories(temp / name / "profile");
+    for (const char* name : {"paginor-office-ended", "paginor-office-inuse", "other"})
+        WriteBytes(temp / name / "lock", "");
+    const int held = ::open((temp / "paginor-office-inuse" / "lock").c_str(), O_RDWR);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    // A folder without its lock goes only when it is old.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    fs::last_write_time(temp / "paginor-office-old", old);
+    RemoveStaleOfficeFolders(temp);
+    ::close(held);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(temp))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"other", "paginor-office-inuse", "paginor-office-new"}));
 }
 
 // A LibreOffice that hangs, with a helper process of its own: both are ended
