@@ -7,6 +7,7 @@ import glob
 import io
 import os
 import re
+import resource
 import shutil
 import signal
 import subprocess
@@ -130,6 +131,27 @@ class HostileBooks(HostileCase):
         # -make on a link still builds it: the user named it.
         code, log = self.run_program("-make", self.path("books", "again.txt"))
         self.assertEqual(code, 0, log)
+
+    def test_a_division_into_too_many_parts_fails_at_once_with_small_memory(self):
+        line = "A line of the long book, with words enough to fill a page. " * 4 + "\r\n"
+        self.write("books/long.txt", line * (30_000_000 // len(line)))
+
+        def small_memory():
+            # Thousands of parts would need gigabytes; the book alone needs little.
+            resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+        with open(self.path("book.cfg"), "wb") as f:
+            f.write(("BookName=Long\r\nTextFileName=%s\r\nOutputDir=%s\r\nTextPartSize=1\r\n"
+                     % (self.path("books", "long.txt"), self.path("midlets"))).encode())
+        result = subprocess.run([self.program, "-make", self.path("book.cfg")], cwd=self.dir,
+                                capture_output=True, timeout=300, preexec_fn=small_memory)
+        log = result.stdout.decode("utf-8")
+        self.assertEqual(result.returncode, 1, log)
+        self.assertRegex(log, r"- TextPartSize 1 and TextPartCount 0 divide the book's \d+ "
+                              r"characters into \d+ parts, more than the 1000 a book may have: "
+                              r"set TextPartSize to \d+ or more\n")
+        self.assertNotIn("Creating midlet", log)
+        self.assertEqual([n for n in os.listdir(self.path("midlets")) if not n.startswith(".")], [])
 
     @unittest.skipUnless(HAS_OFFICE, "LibreOffice is not installed")
     def test_an_rtf_cannot_include_a_picture_from_outside(self):
