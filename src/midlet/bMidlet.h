@@ -4,6 +4,7 @@
 
 #include "config/bConfig.h"
 #include "core/bObject.h"
+#include "midlet/bResources.h"
 #include "text/bText.h"
 
 #include <cstdint>
@@ -22,6 +23,9 @@ public:
     TBookText* BookText = nullptr; // not owned
     int32_t TextLength = 0;        // code units written to the book text files
     const TBookConfig* Config;     // not owned
+    // The time the JAR's entries and the readme carry (Unix seconds): the
+    // driver sets it from BookTime, so the same book gives the same JAR.
+    int64_t EntryTime = 0;
 
     // Makes one complete midlet; raises "! Can't create java program (MIDlet)".
     void MakeMidlet(const std::string& name, TBookText& bookText);
@@ -47,9 +51,8 @@ public:
     // readme.txt, the last file of WriteSettings.
     void WriteReadme(const std::u16string& path) const;
 
-    // Restores one embedded resource (stored form: byte i XOR (i AND 255)).
-    void WriteResource(const unsigned char* stored, size_t length,
-                       const std::u16string& path) const;
+    // Restores one embedded resource into a file.
+    void WriteResource(const TStoredResource& resource, const std::u16string& path) const;
 
     // Loadable fonts (bFonts.cpp): renders one font of the character set into
     // the folder; returns the number of pieces written.

@@ -192,7 +192,7 @@ class MakeTest(BookFolderTest):
                                         "MIDlet-Jar-Size: %d\r\nMIDlet-1: %s, /logo.png, TBookMIDlet\r\n"
                                         % (name, name, os.path.getsize(jar_path), name)).encode("utf-8"))
         self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
-                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
+                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC\r\n\r\n\r\n[^\r\n]+\r\n$"
                          % (re.escape(book_name or name), re.escape(source)))
 
         # cfg.dat with the reader defaults of a configuration that sets
