@@ -373,3 +373,27 @@ TEST_F(DocxImport, BadPackagesFailWithOneLine) {
 }
 
 } // namespace
+
+// The core properties' title and creator are the book's details; a package
+// without them, or with damaged ones, gives none and still builds.
+TEST_F(DocxImport, CorePropertiesGiveTheDetails) {
+    const std::string core = [](const std::string& inner) {
+        return kXml +
+               "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/"
+               "metadata/core-properties\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">" +
+               inner + "</cp:coreProperties>";
+    }("<dc:title>Harbour Lights</dc:title><dc:creator> Ann  Lee </dc:creator>");
+    const struct {
+        std::vector<TPart> Parts;
+        std::string Expected;
+    } cases[] = {
+        {{{"docProps/core.xml", core}}, "Harbour Lights, Ann Lee"},
+        {{{"docProps/core.xml", "<damaged"}}, ""},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        Config.BookInfo.clear();
+        ImportDocx(Docx(Para(R("Text")), {}, c.Parts));
+        EXPECT_EQ(ToUtf8(Config.BookInfo), c.Expected);
+    }
+}

@@ -261,3 +261,27 @@ TEST(HtmlPage, DeepNestingAndEmptyPagesAreHarmless) {
 }
 
 } // namespace
+
+// A page's details become BookInfo as "title, author", skipping what is
+// empty; a BookInfo the configuration sets stays.
+TEST_F(WordImport, PageDetailsBecomeTheBookInfo) {
+    const struct {
+        std::string Head;
+        std::u16string Configured;
+        std::u16string Expected;
+    } cases[] = {
+        {"<title> The   Harbour </title><meta name=\"Author\" content=\"Ann Lee\">", u"",
+         u"The Harbour, Ann Lee"},
+        {"<meta name=\"DC.title\" content=\"Dublin\"><meta name=\"dc.creator\" content=\"J. J.\">",
+         u"", u"Dublin, J. J."},
+        {"<title></title><meta name=\"author\" content=\"Only Author\">", u"", u"Only Author"},
+        {"<title>Untold</title>", u"", u"Untold"},
+        {"", u"", u""},
+        {"<title>The Harbour</title>", u"Set by me", u"Set by me"},
+    };
+    for (const auto& c : cases) {
+        Config.BookInfo = c.Configured;
+        Import("<html><head>" + c.Head + "</head><body><p>Text</p></body></html>");
+        EXPECT_EQ(ToUtf8(Config.BookInfo), ToUtf8(c.Expected)) << c.Head;
+    }
+}
