@@ -1,6 +1,7 @@
 // Book pictures: the five picture modes over small real pictures that the
 // test draws itself, the rules and "noresize", and hostile input.
 #include "core/bVar.h"
+#include "maker/bImport.h"
 #include "midlet/bMidlet.h"
 #include "midlet_temp.h"
 #include "picture_support.h"
@@ -784,6 +785,61 @@ TEST_F(PicturesTest, PhonePngKeepsAFittingPngAndConvertsEverythingElse) {
         EXPECT_EQ(back.Height, c.Height);
         EXPECT_EQ(FileBytes(Out("out.png")) == FileBytes(Pics / c.Source), c.Copied);
     }
+}
+
+// The colour type a PNG's header names (3: palette).
+int PngColourType(const fs::path& path) {
+    const std::string bytes = FileBytes(path);
+    return bytes.size() > 25 ? static_cast<unsigned char>(bytes[25]) : -1;
+}
+
+TEST_F(PicturesTest, SmallestPngTakesAFaithfulPaletteOnlyWhenItIsSmaller) {
+    DrawPicture(Pics / "photo.png", "png:", 176, 208, TLook::Photo);
+    DrawPicture(Pics / "drawing.png", "png:", 176, 208, TLook::Drawing);
+    {
+        // The photo with transparency: a palette would lose it.
+        paginor::testing::TWand wand(NewMagickWand());
+        ASSERT_TRUE(MagickReadImage(wand.get(), ("png:" + (Pics / "photo.png").string()).c_str()));
+        ASSERT_TRUE(MagickSetImageAlphaChannel(wand.get(), SetAlphaChannel));
+        ASSERT_TRUE(MagickWriteImage(wand.get(), ("png:" + (Pics / "clear.png").string()).c_str()));
+    }
+    const struct {
+        const char* Source;
+        bool Palette;
+    } cases[] = {
+        {"photo.png", true},    // thousands of colours
+        {"drawing.png", false}, // four colours: nothing to gain
+        {"clear.png", false},   // transparency kept
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Source);
+        fs::copy_file(Pics / c.Source, Out("out.png"), fs::copy_options::overwrite_existing);
+        const std::string before = FileBytes(Out("out.png"));
+        const int64_t saved = TPictureConverter::MakeSmallestPng(Out("out.png"));
+        const std::string after = FileBytes(Out("out.png"));
+        EXPECT_EQ(saved, static_cast<int64_t>(before.size() - after.size()));
+        EXPECT_EQ(saved > 0, c.Palette);
+        if (c.Palette) {
+            EXPECT_EQ(PngColourType(Out("out.png")), 3);
+        }
+        const TReadBack back = ReadBack(Out("out.png"));
+        EXPECT_EQ(back.Format, "PNG");
+        EXPECT_EQ(back.Width, 176u);
+        EXPECT_EQ(back.Height, 208u);
+        if (!c.Palette) {
+            EXPECT_EQ(after, before);
+        }
+    }
+    WriteBytes(Out("bad.png"), "not a picture");
+    EXPECT_THROW(TPictureConverter::MakeSmallestPng(Out("bad.png")), TBookError);
+
+    // A photograph's cover becomes a palette PNG within the smallest screen.
+    DrawPicture(Pics / "cover.jpg", "jpeg:", 600, 800, TLook::Photo);
+    const TBookObject log;
+    ASSERT_TRUE(MakeCoverPicture(log, (Pics / "cover.jpg").string(), Out("splash.png").string(),
+                                 "cover.jpg"));
+    EXPECT_EQ(PngColourType(Out("splash.png")), 3);
+    EXPECT_EQ(ReadBack(Out("splash.png")).Height, kSmallestScreen.Height);
 }
 
 TEST_F(PicturesTest, PhonePngRefusesWhatIsNotAPictureNamingTheFile) {
