@@ -458,6 +458,8 @@ void TBookMaker::MakeFolderBooks() {
     for (const std::u16string& entry : entries) {
         if (!isSource(entry)) continue;
         Config.BookInfo = bookInfo;
+        Config.BookTitle.clear();
+        Config.BookAuthor.clear();
         Config.SplashFileName = splashFileName;
         Config.TextFileName = folder + entry;
         Config.BookName = BookNameOf(entry);

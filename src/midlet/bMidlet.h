@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,10 @@ private:
     // says; returns its archive name (N.png or N.jpg).
     std::u16string StoreBookPicture(const std::u16string& source, const std::u16string& rule,
                                     int number);
+    // StoreBookPicture, except that a picture file that cannot be read is
+    // left out with a line: nothing then, and `number` stays.
+    std::optional<std::u16string> TryStoreBookPicture(const std::u16string& source,
+                                                      const std::u16string& rule, int& number);
     // Converts with ImageMagick, or writes the result of the same conversion
     // made earlier for this book.
     void ConvertOnce(const std::u16string& source, const std::vector<std::string>& options,
