@@ -419,6 +419,8 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
         // Every message from here on follows the configured detail.
         DebugLevel = readInteger(u"DebugLevel", 6);
         SetLogThreshold(DebugLevel);
+        JarCompression = readRanged(u"JarCompression", kJarCompressionDefault, kJarCompressionMin,
+                                    kJarCompressionMax);
 
         for (int n = 1; n <= kFontSlots; ++n) {
             const std::u16string name = readString(numbered(u"FontName", n), u"");

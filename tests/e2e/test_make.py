@@ -194,7 +194,7 @@ class MakeTest(BookFolderTest):
                                         % (name, urllib.parse.quote(name, safe=""),
                                            os.path.getsize(jar_path), name)).encode("utf-8"))
         self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
-                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
+                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC\r\n\r\n\r\n[^\r\n]+\r\n$"
                          % (re.escape(book_name or name), re.escape(os.path.basename(source))))
         # A shared book does not tell the folders the user keeps it in.
         self.assertNotIn(os.path.dirname(source), readme)
