@@ -13,6 +13,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import urllib.parse
 import zipfile
 
 from readerkit import Book, Shot, run_host
@@ -190,7 +191,8 @@ class MakeTest(BookFolderTest):
                                         "MicroEdition-Profile: MIDP-1.0\r\nMicroEdition-Configuration: CLDC-1.0\r\n"
                                         "MIDlet-Icon: /logo.png\r\nMIDlet-Jar-URL: %s.jar\r\n"
                                         "MIDlet-Jar-Size: %d\r\nMIDlet-1: %s, /logo.png, TBookMIDlet\r\n"
-                                        % (name, name, os.path.getsize(jar_path), name)).encode("utf-8"))
+                                        % (name, urllib.parse.quote(name, safe=""),
+                                           os.path.getsize(jar_path), name)).encode("utf-8"))
         self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
                                  r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
                          % (re.escape(book_name or name), re.escape(source)))
