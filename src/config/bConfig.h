@@ -57,6 +57,10 @@ public:
 
     std::u16string BookName;
     std::u16string BookInfo;
+    // No keys: the title and the authors an imported book names (FB2, EPUB),
+    // for the JAD, and from there for the index page of a folder of books.
+    std::u16string BookTitle;
+    std::u16string BookAuthor;
     std::u16string MidletVersion;
     std::u16string MidletVendor;
     std::u16string MidletInfoUrl;
@@ -74,6 +78,7 @@ public:
     std::u16string BackgroundFileName;
     int TextPartSize = 0;
     int TextPartCount = 0;
+    bool RemoveStaleParts = false; // remove higher-numbered parts of an earlier division
     std::u16string TextPartHead;
     std::u16string TextPartTail;
     std::u16string TextPartLink;

@@ -1,8 +1,10 @@
-// Program entry: banner, command line, and one of -config, -make, -makeall.
+// Program entry: banner, command line, and one of -config, -make, -makeall
+// or -serve.
 #include "config/bConfig.h"
 #include "core/bSignals.h"
 #include "core/bVar.h"
 #include "maker/bMaker.h"
+#include "maker/bServe.h"
 
 #include <exception>
 #include <filesystem>
@@ -94,6 +96,7 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     const std::u16string option = NormaliseOption(argv[1]);
+    if (option == u"-serve") return ServeFolder(argc - 2, argv + 2);
     const bool known = option == u"-config" || option == u"-make" || option == u"-makeall";
     if (!known) {
         PrintUsage();

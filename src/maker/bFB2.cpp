@@ -148,11 +148,13 @@ void TFictionBookConverter::ReadHeader(TXmlNode description, TBookConfig& config
     };
     std::string info;
     join(info, ", ", titleInfo.Child("book-title"));
+    config.BookTitle = FromUtf8(info);
     if (const TXmlNode author = titleInfo.Child("author")) {
         std::string name;
         join(name, " ", author.Child("first-name"));
         join(name, " ", author.Child("last-name"));
         if (!name.empty()) info += (info.empty() ? "" : ", ") + name;
+        config.BookAuthor = FromUtf8(name);
     }
     join(info, ", ", titleInfo.Child("date"));
     config.BookInfo = FromUtf8(info);

@@ -326,6 +326,28 @@ class MakeTest(BookFolderTest):
         self.assertEqual(parts[0][:-1] + parts[1][:-1], text)
         self.assertEqual(len([p for p in parts if p.endswith(" ")]), 2)
 
+    def test_fewer_parts_than_before_tell_or_remove_the_earlier_ones(self):
+        sentence = "The lamp was lit at dusk and put out at dawn. "
+        self.book("long.txt", (sentence * (12000 // len(sentence))).encode("utf-8"))
+        status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=3000)
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(len(os.listdir(self.out(""))), 8)
+        with open(self.out("Long44.jar"), "wb") as f:
+            f.write(b"another book's")
+        for remove, kept in [("false", ["Long%d" % n for n in (1, 2, 3, 4)] + ["Long44"]),
+                             ("true", ["Long1", "Long2"])]:
+            status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=9000,
+                                      RemoveStaleParts=remove)
+            self.assertEqual(status, 0, lines)
+            stale = [line for line in lines if "Long3, Long4, Long44" in line]
+            self.assertEqual(len(stale), 1, lines)
+            self.assertTrue(stale[0].startswith("? " if remove == "false" else "+ Removed"), stale)
+            names = sorted({os.path.splitext(n)[0] for n in os.listdir(self.out(""))})
+            self.assertEqual(names, kept)
+        # Nothing left to tell.
+        status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=9000)
+        self.assertFalse([line for line in lines if "earlier edition" in line], lines)
+
     # --- folder mode ---------------------------------------------------------
 
     def test_folder_mode_builds_every_source(self):
