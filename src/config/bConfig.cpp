@@ -412,6 +412,7 @@ void TBookConfig::ReadConfig(const std::u16string& fileName, const TSettings& se
 
         TextPartSize = readInteger(u"TextPartSize", 0);
         TextPartCount = readInteger(u"TextPartCount", 0);
+        RemoveStaleParts = readBoolean(u"RemoveStaleParts", false);
         TextHead = readString(u"TextHead", u"");
         TextTail = readString(u"TextTail", u"");
         TextPartHead = readString(u"TextPartHead", u"");

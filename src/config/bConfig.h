@@ -78,6 +78,7 @@ public:
     std::u16string BackgroundFileName;
     int TextPartSize = 0;
     int TextPartCount = 0;
+    bool RemoveStaleParts = false; // remove higher-numbered parts of an earlier division
     std::u16string TextPartHead;
     std::u16string TextPartTail;
     std::u16string TextPartLink;

@@ -169,6 +169,9 @@ void WriteMultipartOptions(TExampleText& out, const TBookConfig& config) {
                     u"output midlet");
     out.WriteOption(u"TextPartCount", config.TextPartCount,
                     u"[integer] source text will be divided onto specified amounts of parts");
+    out.WriteOption(u"RemoveStaleParts", config.RemoveStaleParts,
+                    u"[boolean] remove the higher-numbered parts an earlier division of the "
+                    u"book left in the output folder (false: only tell them)");
     out.WriteOption(u"TextHead", config.TextHead,
                     u"[string] Text header to be added to source text. For example book an "
                     u"author, publisher etc.");

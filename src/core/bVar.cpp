@@ -257,6 +257,21 @@ std::string DecodePercentEscapes(std::string_view text) {
     return out;
 }
 
+std::string EncodePercentEscapes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        if (unreserved)
+            out += c;
+        else
+            out += "%" + IntToHex(static_cast<unsigned char>(c), 2);
+    }
+    return out;
+}
+
 bool HasUriScheme(std::string_view reference) {
     const size_t colon = reference.find(':');
     if (colon == std::string_view::npos || colon == 0) return false;

@@ -53,6 +53,10 @@ std::string WithoutInvisibleMarks(std::string_view text);
 // "file:", "data:", also a drive letter "C:").
 std::string DecodePercentEscapes(std::string_view text);
 bool HasUriScheme(std::string_view reference);
+// The text as one URI path segment (RFC 3986): every byte but the unreserved
+// letters, digits and "-._~" becomes "%XX", so blanks, non-ASCII (its UTF-8
+// bytes) and reserved characters such as "/", "?", "#" and "%" are escaped.
+std::string EncodePercentEscapes(std::string_view text);
 
 // Decimal text of an integer.
 std::u16string IntToStr(long long value);

@@ -4,6 +4,7 @@
 #include "maker/bEpub.h"
 #include "maker/bFB2.h"
 #include "maker/bSources.h"
+#include "maker/bStaleParts.h"
 #include "maker/bWord.h"
 #include "midlet/bByteOrder.h"
 #include "midlet/bMidlet.h"
@@ -535,6 +536,11 @@ void TBookMaker::MakeBook() {
                 makeOne(name, parts[n - 1],
                         ".. Creating midlet [" + ToUtf8(name) + "], part " + std::to_string(n));
             }
+            // The last part's name as it was made safe, without its number.
+            const std::string count = std::to_string(parts.size());
+            HandleStaleParts(*this, Config.OutputDir,
+                             midlet.Name.substr(0, midlet.Name.size() - count.size()), parts.size(),
+                             Config.RemoveStaleParts);
         } else {
             makeOne(Config.BookName, book, ".. Creating midlet [" + ToUtf8(Config.BookName) + "]");
         }

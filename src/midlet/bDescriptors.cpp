@@ -67,7 +67,9 @@ std::string ComposeManifest(const std::string& name, const TBookConfig& config) 
            ManifestLine(std::string("MicroEdition-Profile: ") + kProfile);
 }
 
-// The JAD is not a manifest: its lines are never continued.
+// The JAD is not a manifest: its lines are never continued. The JAR's URL is
+// relative to the JAD's and percent-encoded, as an installer fetching it over
+// HTTP needs; the name itself stays UTF-8.
 std::string ComposeJad(const std::string& name, const TBookConfig& config, int64_t jarSize) {
     std::string jad =
         Line("MIDlet-Name: " + name) + Line("MIDlet-Version: " + ToUtf8(config.MidletVersion)) +
@@ -76,7 +78,8 @@ std::string ComposeJad(const std::string& name, const TBookConfig& config, int64
         Line("MIDlet-Info-URL: " + ToUtf8(config.MidletInfoUrl)) +
         Line(std::string("MicroEdition-Profile: ") + kProfile) +
         Line(std::string("MicroEdition-Configuration: ") + kConfiguration) +
-        Line(std::string("MIDlet-Icon: ") + kIcon) + Line("MIDlet-Jar-URL: " + name + ".jar") +
+        Line(std::string("MIDlet-Icon: ") + kIcon) +
+        Line("MIDlet-Jar-URL: " + EncodePercentEscapes(name + ".jar")) +
         Line("MIDlet-Jar-Size: " + std::to_string(jarSize)) + Line(MidletAttribute(name));
     for (const std::u16string& custom : config.CustomMidletData)
         if (!TrimControls(custom).empty()) jad += Line(ToUtf8(custom));

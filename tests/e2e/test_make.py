@@ -13,6 +13,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import urllib.parse
 import zipfile
 
 from readerkit import Book, Shot, run_host
@@ -190,7 +191,8 @@ class MakeTest(BookFolderTest):
                                         "MicroEdition-Profile: MIDP-1.0\r\nMicroEdition-Configuration: CLDC-1.0\r\n"
                                         "MIDlet-Icon: /logo.png\r\nMIDlet-Jar-URL: %s.jar\r\n"
                                         "MIDlet-Jar-Size: %d\r\nMIDlet-1: %s, /logo.png, TBookMIDlet\r\n"
-                                        % (name, name, os.path.getsize(jar_path), name)).encode("utf-8"))
+                                        % (name, urllib.parse.quote(name, safe=""),
+                                           os.path.getsize(jar_path), name)).encode("utf-8"))
         self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
                                  r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
                          % (re.escape(book_name or name), re.escape(source)))
@@ -323,6 +325,28 @@ class MakeTest(BookFolderTest):
         self.assertGreaterEqual(len(parts[0]), 9000)
         self.assertEqual(parts[0][:-1] + parts[1][:-1], text)
         self.assertEqual(len([p for p in parts if p.endswith(" ")]), 2)
+
+    def test_fewer_parts_than_before_tell_or_remove_the_earlier_ones(self):
+        sentence = "The lamp was lit at dusk and put out at dawn. "
+        self.book("long.txt", (sentence * (12000 // len(sentence))).encode("utf-8"))
+        status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=3000)
+        self.assertEqual(status, 0, lines)
+        self.assertEqual(len(os.listdir(self.out(""))), 8)
+        with open(self.out("Long44.jar"), "wb") as f:
+            f.write(b"another book's")
+        for remove, kept in [("false", ["Long%d" % n for n in (1, 2, 3, 4)] + ["Long44"]),
+                             ("true", ["Long1", "Long2"])]:
+            status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=9000,
+                                      RemoveStaleParts=remove)
+            self.assertEqual(status, 0, lines)
+            stale = [line for line in lines if "Long3, Long4, Long44" in line]
+            self.assertEqual(len(stale), 1, lines)
+            self.assertTrue(stale[0].startswith("? " if remove == "false" else "+ Removed"), stale)
+            names = sorted({os.path.splitext(n)[0] for n in os.listdir(self.out(""))})
+            self.assertEqual(names, kept)
+        # Nothing left to tell.
+        status, lines = self.make(BookName="Long", TextFileName="long.txt", TextPartSize=9000)
+        self.assertFalse([line for line in lines if "earlier edition" in line], lines)
 
     # --- folder mode ---------------------------------------------------------
 

@@ -29,3 +29,22 @@ TEST(Text, CollapseBlanksMakesOneLine) {
     for (const auto& c : cases)
         EXPECT_EQ(CollapseBlanks(c.in), c.out) << c.in;
 }
+
+TEST(Text, PercentEncodingEscapesAllButUnreservedBytes) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"", ""},
+        {"Book-1_v2.~x.jar", "Book-1_v2.~x.jar"},
+        {"Tom Jerry.jar", "Tom%20Jerry.jar"},
+        {"a/b?c#d%e&f+g;h=i:j@k[l]!$'()*,",
+         "a%2Fb%3Fc%23d%25e%26f%2Bg%3Bh%3Di%3Aj%40k%5Bl%5D%21%24%27%28%29%2A%2C"},
+        {"\xD0\x94\xD0\xB2 \xE2\x82\xAC", "%D0%94%D0%B2%20%E2%82%AC"},
+        {"\x01\x7F\xFF", "%01%7F%FF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EncodePercentEscapes(c.in), c.out) << c.in;
+        EXPECT_EQ(DecodePercentEscapes(EncodePercentEscapes(c.in)), c.in) << c.in;
+    }
+}

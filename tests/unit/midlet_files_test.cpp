@@ -276,6 +276,14 @@ TEST(Descriptors, ManifestAndJadLinesInTheirOrder) {
     EXPECT_NE(ComposeJad("N", c, -1).find("MIDlet-Vendor: \xD0\x96\xC3\xA9\r\n"),
               std::string::npos);
     EXPECT_NE(ComposeJad("N", c, -1).find("MIDlet-Jar-Size: -1\r\n"), std::string::npos);
+    // The JAR's URL is escaped for an installer; the name stays as it is.
+    const std::string russian = ToUtf8(u"\u0414\u0432\u0430 \u0433\u043E\u0434\u0430 #1");
+    const std::string jad = ComposeJad(russian, c, 1);
+    EXPECT_NE(jad.find("MIDlet-Name: " + russian + "\r\n"), std::string::npos);
+    EXPECT_NE(jad.find("MIDlet-1: " + russian + ", /logo.png, TBookMIDlet\r\n"), std::string::npos);
+    EXPECT_NE(
+        jad.find("MIDlet-Jar-URL: %D0%94%D0%B2%D0%B0%20%D0%B3%D0%BE%D0%B4%D0%B0%20%231.jar\r\n"),
+        std::string::npos);
 }
 
 std::u16string Repeat(const std::u16string& text, size_t count) {

@@ -184,7 +184,8 @@ TEST(MidletAssembly, NamesThatWouldBreakTheDescriptorsAreMadeSafe) {
         const std::string jad = ReadBytes(f.Temp.Path / "out" / (safe + ".jad"));
         EXPECT_NE(jad.find("\r\nMIDlet-1: " + safe + ", /logo.png, TBookMIDlet\r\n"),
                   std::string::npos);
-        EXPECT_NE(jad.find("\r\nMIDlet-Jar-URL: " + safe + ".jar\r\n"), std::string::npos);
+        EXPECT_NE(jad.find("\r\nMIDlet-Jar-URL: " + EncodePercentEscapes(safe) + ".jar\r\n"),
+                  std::string::npos);
     }
 }
 
