@@ -61,6 +61,10 @@ public:
 
     std::u16string BookName;
     std::u16string BookInfo;
+    // No keys: the title and the authors an imported book names (FB2, EPUB),
+    // for the JAD, and from there for the index page of a folder of books.
+    std::u16string BookTitle;
+    std::u16string BookAuthor;
     std::u16string MidletVersion;
     std::u16string MidletVendor;
     std::u16string MidletInfoUrl;

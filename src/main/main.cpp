@@ -1,10 +1,11 @@
 // Program entry: banner, command line, and one of -config, -make, -makeall,
-// or the command-line form with books and folders (TBookBatch).
+// -serve, or the command-line form with books and folders (TBookBatch).
 #include "config/bConfig.h"
 #include "core/bSignals.h"
 #include "core/bVar.h"
 #include "maker/bBatch.h"
 #include "maker/bMaker.h"
+#include "maker/bServe.h"
 #include "platform/LibraryVersions.h"
 
 #include <algorithm>
@@ -147,6 +148,7 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     const std::u16string option = NormaliseOption(argv[1]);
+    if (option == u"-serve") return ServeFolder(argc - 2, argv + 2);
     const bool known = option == u"-config" || option == u"-make" || option == u"-makeall";
     if (!known) {
         if (option != u"-help" && IsBatchForm(arguments)) return RunBatch(arguments);

@@ -301,9 +301,13 @@ TWordDocument TEpubConverter::Assemble(const std::vector<TContentsHeading>& head
 // a PNG that fits the screen. A cover that cannot be shown leaves the
 // configured splash picture in place.
 void TEpubConverter::ReadMetadata(TBookConfig& config, const std::u16string& pictureDir) {
-    std::string info = Package.Title();
-    for (const std::string& author : Package.Authors())
+    std::string info = Package.Title(), authors;
+    for (const std::string& author : Package.Authors()) {
         info += (info.empty() ? "" : ", ") + author;
+        authors += (authors.empty() ? "" : ", ") + author;
+    }
+    config.BookTitle = FromUtf8(Package.Title());
+    config.BookAuthor = FromUtf8(authors);
     if (!info.empty()) {
         config.BookInfo = FromUtf8(info);
         Log.Log(7, "+ Book details: " + info);

@@ -139,11 +139,13 @@ void TFictionBookConverter::ReadHeader(TXmlNode description, TBookConfig& config
     if (!titleInfo) return;
     std::string info;
     if (const TXmlNode title = titleInfo.Child("book-title")) info = ElementText(title);
+    config.BookTitle = FromUtf8(info);
     if (const TXmlNode author = titleInfo.Child("author")) {
         std::string name;
         if (const TXmlNode first = author.Child("first-name")) name = ElementText(first);
         if (const TXmlNode last = author.Child("last-name")) name += " " + ElementText(last);
         if (!name.empty()) info += ", " + name;
+        config.BookAuthor = FromUtf8(TrimControls(name));
     }
     if (const TXmlNode date = titleInfo.Child("date")) info += ", " + ElementText(date);
     config.BookInfo = FromUtf8(info);

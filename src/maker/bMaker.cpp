@@ -439,6 +439,8 @@ void TBookMaker::MakeFolderBooks() {
         Log(6, "[" + std::to_string(FolderBuilt + 1) + "/" + std::to_string(FolderBooks) + "] " +
                    ToUtf8(entry));
         Config.BookInfo = bookInfo;
+        Config.BookTitle.clear();
+        Config.BookAuthor.clear();
         Config.SplashFileName = splashFileName;
         Config.TextFileName = folder + entry;
         Config.BookName = BookNameOf(entry);

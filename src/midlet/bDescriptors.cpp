@@ -69,7 +69,9 @@ std::string ComposeManifest(const std::string& name, const TBookConfig& config) 
 
 // The JAD is not a manifest: its lines are never continued. The JAR's URL is
 // relative to the JAD's and percent-encoded, as an installer fetching it over
-// HTTP needs; the name itself stays UTF-8.
+// HTTP needs; the name itself stays UTF-8. An imported book's title and
+// authors follow as Book-Title and Book-Author (attributes of our own, which
+// phones pass over), for the index page of a folder of books.
 std::string ComposeJad(const std::string& name, const TBookConfig& config, int64_t jarSize) {
     std::string jad =
         Line("MIDlet-Name: " + name) + Line("MIDlet-Version: " + ToUtf8(config.MidletVersion)) +
@@ -81,6 +83,10 @@ std::string ComposeJad(const std::string& name, const TBookConfig& config, int64
         Line(std::string("MIDlet-Icon: ") + kIcon) +
         Line("MIDlet-Jar-URL: " + EncodePercentEscapes(name + ".jar")) +
         Line("MIDlet-Jar-Size: " + std::to_string(jarSize)) + Line(MidletAttribute(name));
+    if (!TrimControls(config.BookTitle).empty())
+        jad += Line("Book-Title: " + ToUtf8(TrimControls(config.BookTitle)));
+    if (!TrimControls(config.BookAuthor).empty())
+        jad += Line("Book-Author: " + ToUtf8(TrimControls(config.BookAuthor)));
     for (const std::u16string& custom : config.CustomMidletData)
         if (!TrimControls(custom).empty()) jad += Line(ToUtf8(custom));
     return jad;

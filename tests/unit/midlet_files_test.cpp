@@ -276,6 +276,12 @@ TEST(Descriptors, ManifestAndJadLinesInTheirOrder) {
     EXPECT_NE(ComposeJad("N", c, -1).find("MIDlet-Vendor: \xD0\x96\xC3\xA9\r\n"),
               std::string::npos);
     EXPECT_NE(ComposeJad("N", c, -1).find("MIDlet-Jar-Size: -1\r\n"), std::string::npos);
+    // An imported book's title and authors, for an index of books.
+    c.BookTitle = u"Vingt ans apr\u00e8s";
+    c.BookAuthor = u" Alexandre Dumas\n";
+    EXPECT_NE(ComposeJad("N", c, 1).find("\r\nBook-Title: Vingt ans apr\xC3\xA8s\r\nBook-Author: "
+                                         "Alexandre Dumas\r\n"),
+              std::string::npos);
     // The JAR's URL is escaped for an installer; the name stays as it is.
     const std::string russian = ToUtf8(u"\u0414\u0432\u0430 \u0433\u043E\u0434\u0430 #1");
     const std::string jad = ComposeJad(russian, c, 1);
