@@ -1,6 +1,7 @@
-// Word importer throughput: a generated web page of about 5 MB and a
-// generated DOCX file of about 5 MB (chapters under heading styles, styled
-// runs as Word writes them, note links, 1 MB of pictures), each imported
+// Word importer throughput: a generated web page of about 5 MB, a generated
+// DOCX file of about 5 MB (chapters under heading styles, styled runs as Word
+// writes them, note links, 1 MB of pictures) and an ODT of the same kind
+// (LibreOffice's markup, notes with their bodies), each imported
 // into tagged text with its pictures stored; and, separately, one LibreOffice
 // conversion of that DOCX (when LibreOffice is installed).
 #include "config/bConfig.h"
@@ -118,7 +119,10 @@ std::string GenerateDocumentXml(size_t targetCompressed) {
            "</w:p><w:sectPr/></w:body></w:document>";
 }
 
-// Writes the package with libzip, deflating the XML and storing the pictures.
+void WritePackage(const fs::path& path,
+                  const std::vector<std::pair<const char*, const std::string*>>& entries);
+
+// Writes the DOCX package.
 void WriteDocx(const fs::path& path, const std::string& documentXml, const std::string& picture) {
     const std::string relationships =
         "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/"
@@ -142,19 +146,67 @@ void WriteDocx(const fs::path& path, const std::string& documentXml, const std::
         "2006/relationships\"><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
         "officeDocument/2006/relationships/officeDocument\" Target=\"word/document.xml\"/>"
         "</Relationships>";
-    const std::pair<const char*, const std::string*> entries[] = {
-        {"[Content_Types].xml", &types},     {"_rels/.rels", &packageRelationships},
-        {"word/document.xml", &documentXml}, {"word/_rels/document.xml.rels", &relationships},
-        {"word/styles.xml", &styles},        {"word/media/image1.png", &picture},
-        {"word/media/image2.png", &picture},
-    };
+    WritePackage(path, {
+                           {"[Content_Types].xml", &types},
+                           {"_rels/.rels", &packageRelationships},
+                           {"word/document.xml", &documentXml},
+                           {"word/_rels/document.xml.rels", &relationships},
+                           {"word/styles.xml", &styles},
+                           {"word/media/image1.png", &picture},
+                           {"word/media/image2.png", &picture},
+                       });
+}
+
+// An OpenDocument text of the same kind: chapters as text:h, spans, note
+// citations with their bodies, a picture frame now and then.
+std::string GenerateContentXml(size_t targetCompressed) {
+    TWords words;
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
+                      "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                      "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+                      "xmlns:xlink=\"http://www.w3.org/1999/xlink\"><office:body><office:text>";
+    // LibreOffice's XML compresses to about a sixth; the loop writes enough.
+    for (int chapter = 1; xml.size() < targetCompressed * 6; ++chapter) {
+        xml += "<text:h text:style-name=\"Heading_20_1\" text:outline-level=\"1\">"
+               "<text:bookmark-start text:name=\"c" +
+               std::to_string(chapter) + "\"/>Chapter " + std::to_string(chapter) + "</text:h>";
+        if (chapter % 50 == 1)
+            xml += "<text:p><draw:frame draw:name=\"P\"><draw:image "
+                   "xlink:href=\"Pictures/image1.png\"/></draw:frame></text:p>";
+        for (int i = 0; i < 40; ++i)
+            xml += "<text:p text:style-name=\"P1\">" + words.Sentence(8) +
+                   " <text:span text:style-name=\"T1\">" + words.Sentence(2) + "</text:span> " +
+                   words.Sentence(6) +
+                   (i == 0 ? "<text:note text:note-class=\"footnote\"><text:note-citation>" +
+                                 std::to_string(chapter) +
+                                 "</text:note-citation><text:note-body><text:p>The note." +
+                                 "</text:p></text:note-body></text:note>"
+                           : std::string()) +
+                   " " + words.Sentence(8) + ".</text:p>";
+    }
+    return xml + "</office:text></office:body></office:document-content>";
+}
+
+void WriteOdt(const fs::path& path, const std::string& contentXml, const std::string& picture) {
+    const std::string mimetype = "application/vnd.oasis.opendocument.text";
+    WritePackage(path, {{"mimetype", &mimetype},
+                        {"content.xml", &contentXml},
+                        {"Pictures/image1.png", &picture},
+                        {"Pictures/image2.png", &picture}});
+}
+
+// Writes a package with libzip, deflating the XML and storing the pictures
+// and the mimetype.
+void WritePackage(const fs::path& path,
+                  const std::vector<std::pair<const char*, const std::string*>>& entries) {
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive) return;
     for (const auto& [name, bytes] : entries) {
         zip_source_t* source = zip_source_buffer(archive, bytes->data(), bytes->size(), 0);
         const zip_int64_t index = zip_file_add(archive, name, source, 0);
-        if (std::string_view(name).ends_with(".png"))
+        if (std::string_view(name).ends_with(".png") || std::string_view(name) == "mimetype")
             zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
     }
     zip_close(archive);
@@ -203,6 +255,17 @@ void WordImportFiveMegabyteDocx(benchmark::State& state) {
     Import(state, folder.Path / "book.docx", folder.Path / "pictures");
 }
 BENCHMARK(WordImportFiveMegabyteDocx)->Unit(benchmark::kMillisecond);
+
+void WordImportFiveMegabyteOdt(benchmark::State& state) {
+    TBenchFolder folder;
+    if (folder.Path.empty()) return state.SkipWithError("can't create a temporary folder");
+    fs::create_directory(folder.Path / "pictures");
+    WriteOdt(folder.Path / "book.odt", GenerateContentXml(kBookSize - 2 * kPictureBytes),
+             PictureBytes());
+    state.counters["odt_bytes"] = static_cast<double>(fs::file_size(folder.Path / "book.odt"));
+    Import(state, folder.Path / "book.odt", folder.Path / "pictures");
+}
+BENCHMARK(WordImportFiveMegabyteOdt)->Unit(benchmark::kMillisecond);
 
 // LibreOffice's start, load and save of a DOCX, once: this is what a .doc,
 // .rtf or .odt book costs on top of its import. The argument is the size of

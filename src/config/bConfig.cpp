@@ -201,6 +201,17 @@ public:
         return fallback;
     }
 
+    // An integer that must lie within min..max: one outside gives the
+    // default with a notice naming the range.
+    int Ranged(const std::u16string& key, int fallback, int min, int max) {
+        const int value = Integer(key, fallback);
+        if (value >= min && value <= max) return value;
+        Notices.push_back("? Option " + ToUtf8(key) + " value " + std::to_string(value) +
+                          " is out of range " + std::to_string(min) + ".." + std::to_string(max) +
+                          "; the default " + std::to_string(fallback) + " is kept");
+        return fallback;
+    }
+
     // "true" in any case is true and every other non-empty value false; a
     // value that is neither true nor false is named, with the default.
     bool Boolean(const std::u16string& key, bool fallback) {
@@ -393,6 +404,8 @@ void TBookConfig::ReadConfig(const std::u16string& fileName, const TSettings& se
         // Every message from here on follows the configured detail.
         DebugLevel = readInteger(u"DebugLevel", 6);
         SetLogThreshold(DebugLevel);
+        JarCompression = reader.Ranged(u"JarCompression", kJarCompressionDefault,
+                                       kJarCompressionMin, kJarCompressionMax);
 
         for (int n = 1; n <= kFontSlots; ++n) {
             const std::u16string name = readString(numbered(u"FontName", n), u"");

@@ -26,6 +26,11 @@ inline constexpr bool kDefaultWordWrap = true;
 inline constexpr bool kDefaultPortraitLayout = true;
 inline constexpr int kDefaultTextMargin = 3;
 inline constexpr int kDefaultSmoothScroll = 20;
+// JarCompression: 1, the default, is the fastest; 2..12 are libdeflate's
+// levels, 12 the smallest JAR.
+inline constexpr int kJarCompressionDefault = 1;
+inline constexpr int kJarCompressionMin = 1;
+inline constexpr int kJarCompressionMax = 12;
 inline constexpr int kDefaultImageMode = 2;
 // The two banner lines: what the program is, and the maker's credit line.
 inline constexpr const char* kProgramTitle =
@@ -116,6 +121,7 @@ public:
     std::u16string WorkDir;
     std::u16string SourceDir; // no key: folder of TextFileName with a trailing "/"
     int DebugLevel = 6;
+    int JarCompression = kJarCompressionDefault;
 
     // Fills the record from a configuration file; raises
     // "Can't read config file NAME" when the file cannot be read. The

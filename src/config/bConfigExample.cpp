@@ -121,6 +121,9 @@ void WriteAdvancedOptions(TExampleText& out, const TBookConfig& config) {
                     u"which will used as icon for midlet");
     out.WriteOption(u"DebugLevel", config.DebugLevel,
                     u"[integer] 1..7, 7 - most detailed (a lot of messages)");
+    out.WriteOption(u"JarCompression", config.JarCompression,
+                    u"[integer] 1..12, how hard the JAR is compressed: 1 - fastest (the "
+                    u"default), 12 - smallest JAR, for phones that limit its size");
 }
 
 void WriteFontOptions(TExampleText& out, const TBookConfig& config) {

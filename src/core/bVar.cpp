@@ -299,7 +299,9 @@ std::string IntToHex(uint32_t value, int digits) {
 #include "core/bObject.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -367,6 +369,22 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
         bytes.append(buffer, static_cast<size_t>(got));
     }
     return bytes;
+}
+
+int64_t BookTime(const std::filesystem::path& source) {
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+        const std::string_view text(epoch);
+        const bool digits =
+            !text.empty() && text.size() <= 18 &&
+            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!digits)
+            throw TBookError("SOURCE_DATE_EPOCH [" + std::string(text) +
+                             "] is not a count of seconds since 1970");
+        return std::stoll(std::string(text));
+    }
+    struct stat info {};
+    if (::stat(source.c_str(), &info) == 0) return info.st_mtime;
+    return std::time(nullptr);
 }
 
 } // namespace paginor

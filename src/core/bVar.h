@@ -79,4 +79,11 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // The error text for an errno value, in the words the program's messages use.
 std::string SystemErrorText(int error);
 
+// The time a book's files are stamped with (Unix seconds), so that the same
+// book gives the same JAR: SOURCE_DATE_EPOCH when the environment sets it
+// (the reproducible-builds convention), else the source file's modification
+// time, else, for a source that cannot be read, the present time. Raises
+// TBookError when SOURCE_DATE_EPOCH is set but is not a count of seconds.
+int64_t BookTime(const std::filesystem::path& source);
+
 } // namespace paginor

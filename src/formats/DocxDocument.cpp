@@ -18,19 +18,22 @@ namespace paginor {
 namespace {
 
 // Namespaces, transitional and strict.
-constexpr std::array kWordNamespaces = {
+constexpr std::string_view kWordNamespaces[] = {
     "http://schemas.openxmlformats.org/wordprocessingml/2006/main",
     "http://purl.oclc.org/ooxml/wordprocessingml/main"};
-constexpr std::array kRelationshipNamespaces = {
+constexpr std::string_view kRelationshipNamespaces[] = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
     "http://purl.oclc.org/ooxml/officeDocument/relationships"};
-constexpr std::array kMathNamespaces = {
+constexpr std::string_view kMathNamespaces[] = {
     "http://schemas.openxmlformats.org/officeDocument/2006/math",
     "http://purl.oclc.org/ooxml/officeDocument/math"};
-constexpr const char* kCompatibilityNamespace =
-    "http://schemas.openxmlformats.org/markup-compatibility/2006";
+constexpr std::string_view kCompatibilityNamespace[] = {
+    "http://schemas.openxmlformats.org/markup-compatibility/2006"};
+
+constexpr std::string_view kDublinCore[] = {"http://purl.org/dc/elements/1.1/"};
 
 constexpr std::string_view kPackageRelationships = "_rels/.rels";
+constexpr std::string_view kDefaultCorePart = "docProps/core.xml";
 constexpr std::string_view kDefaultMainPart = "word/document.xml";
 // Word's own bookmark of the last edit, in nearly every document.
 constexpr std::u16string_view kLastEditBookmark = u"_GoBack";
@@ -47,36 +50,23 @@ int OutlineHeading(int outlineLevel) {
 
 constexpr std::u16string_view kLineBreak = u"\r\n";
 
-bool InNamespace(const xmlNs* ns, const auto& uris) {
-    if (!ns || !ns->href) return false;
-    const std::string_view href = XmlView(ns->href);
-    return std::any_of(std::begin(uris), std::end(uris),
-                       [&](const char* uri) { return href == uri; });
-}
-
 bool IsElement(const xmlNode* node) {
-    return node && node->type == XML_ELEMENT_NODE;
+    return TXmlNode(node).IsElement();
 }
 
 // A WordprocessingML element with this local name.
 bool IsW(const xmlNode* node, std::string_view local) {
-    return IsElement(node) && XmlView(node->name) == local &&
-           InNamespace(node->ns, kWordNamespaces);
+    return TXmlNode(node).IsIn(kWordNamespaces, local);
 }
 
 bool IsLocal(const xmlNode* node, std::string_view local) {
-    return IsElement(node) && XmlView(node->name) == local;
+    return TXmlNode(node).LocalIs(local);
 }
 
-// The value of the attribute with this local name in one of the namespaces
-// (any namespace when `uris` is empty-handed: see PlainAttribute).
+// The value of the attribute with this local name in one of the namespaces.
 std::optional<std::string> AttributeIn(const xmlNode* node, std::string_view local,
-                                       const auto& uris) {
-    if (!IsElement(node)) return std::nullopt;
-    for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next)
-        if (XmlView(attribute->name) == local && InNamespace(attribute->ns, uris))
-            return TXmlAttribute(const_cast<xmlAttr*>(attribute)).Value();
-    return std::nullopt;
+                                       TXmlNamespaces uris) {
+    return TXmlNode(node).AttributeIn(uris, local);
 }
 
 // w:val, w:id, w:name and the like.
@@ -86,26 +76,17 @@ std::optional<std::string> WAttribute(const xmlNode* node, std::string_view loca
 
 // An attribute without a namespace (docPr's descr, VML's alt).
 std::optional<std::string> PlainAttribute(const xmlNode* node, std::string_view local) {
-    if (!IsElement(node)) return std::nullopt;
-    for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next)
-        if (XmlView(attribute->name) == local && !attribute->ns)
-            return TXmlAttribute(const_cast<xmlAttr*>(attribute)).Value();
-    return std::nullopt;
+    return TXmlNode(node).PlainAttribute(local);
 }
 
 const xmlNode* ChildW(const xmlNode* node, std::string_view local) {
-    for (const xmlNode* child = node ? node->children : nullptr; child; child = child->next)
-        if (IsW(child, local)) return child;
-    return nullptr;
+    return TXmlNode(node).ChildIn(kWordNamespaces, local).Raw();
 }
 
 // The first element of the subtree (the node itself included) with this
 // local name.
 const xmlNode* FindLocal(const xmlNode* node, std::string_view local) {
-    if (IsLocal(node, local)) return node;
-    for (const xmlNode* child = node ? node->children : nullptr; child; child = child->next)
-        if (const xmlNode* found = FindLocal(child, local)) return found;
-    return nullptr;
+    return TXmlNode(node).FindLocal(local).Raw();
 }
 
 // Whether the node lies in a text box of the shape `top` (whose paragraphs
@@ -125,11 +106,7 @@ bool IsOn(const xmlNode* property) {
 
 // The text an element holds, all text nodes joined.
 std::string TextOf(const xmlNode* node) {
-    std::string text;
-    for (const xmlNode* child = node ? node->children : nullptr; child; child = child->next)
-        if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE)
-            text += XmlView(child->content);
-    return text;
+    return TXmlNode(node).ChildText();
 }
 
 // The words of a field instruction: quoted stretches are one word.
@@ -285,6 +262,7 @@ private:
     void AddPicture(const std::optional<std::string>& relationshipId, std::string description);
     void NoteReference(const xmlNode* reference, TNoteKind kind);
     void Notes(TNoteKind kind, const std::string& relationshipType);
+    TDocumentDetails Details();
     void Text(std::u16string_view text);
     // Whether the walk stands in the instruction of a field, which never shows.
     bool InFieldInstruction() const;
@@ -530,7 +508,30 @@ TWordDocument TDocxReader::Read() {
     Body(Package.OpenEntry(PartName));
     Notes(TNoteKind::Foot, "footnotes");
     Notes(TNoteKind::End, "endnotes");
-    return Builder.Finish();
+    TWordDocument document = Builder.Finish();
+    document.Details = Details();
+    return document;
+}
+
+// The title and author of the core properties (dc:title, dc:creator),
+// which Word, LibreOffice and Google Docs all write; none when the part is
+// missing or damaged.
+TDocumentDetails TDocxReader::Details() {
+    std::string part = RelatedPart(ReadRelationships(""), "core-properties")
+                           .value_or(std::string(kDefaultCorePart));
+    TDocumentDetails details;
+    if (!Package.Contains(part)) return details;
+    try {
+        const TXmlDocument core = ReadPart(part);
+        auto text = [&](std::string_view local) {
+            return FromUtf8(CollapseBlanks(core.Root().ChildIn(kDublinCore, local).AllText()));
+        };
+        details.Title = text("title");
+        details.Author = text("creator");
+    } catch (const TBookError&) {
+        // Damaged properties cost the details only, never the book.
+    }
+    return details;
 }
 
 // The main document is read block by block as it streams: a long book never
@@ -574,7 +575,7 @@ void TDocxReader::Block(const xmlNode* block) {
     } else if (IsW(block, "bookmarkStart")) {
         Bookmark(block);
     } else if (IsLocal(block, "AlternateContent") &&
-               InNamespace(block->ns, std::array{kCompatibilityNamespace})) {
+               XmlInNamespace(block->ns, kCompatibilityNamespace)) {
         if (const xmlNode* choice = FindLocal(block, "Choice")) Blocks(choice);
     }
 }
@@ -644,7 +645,8 @@ void TDocxReader::Paragraph(const xmlNode* paragraph) {
 void TDocxReader::Inline(const xmlNode* parent) {
     for (const xmlNode* child = parent->children; child; child = child->next) {
         if (!IsElement(child)) continue;
-        if (IsW(child, "r") || (IsLocal(child, "r") && InNamespace(child->ns, kMathNamespaces))) {
+        if (IsW(child, "r") ||
+            (IsLocal(child, "r") && XmlInNamespace(child->ns, kMathNamespaces))) {
             Run(child);
         } else if (IsW(child, "hyperlink")) {
             Hyperlink(child);
@@ -658,7 +660,7 @@ void TDocxReader::Inline(const xmlNode* parent) {
                    IsW(child, "rPr")) {
             continue;
         } else if (IsLocal(child, "AlternateContent") &&
-                   InNamespace(child->ns, std::array{kCompatibilityNamespace})) {
+                   XmlInNamespace(child->ns, kCompatibilityNamespace)) {
             if (const xmlNode* choice = FindLocal(child, "Choice")) Inline(choice);
         } else {
             // ins, smartTag, customXml, dir, bdo, moveTo, math: their runs count.

@@ -28,48 +28,12 @@ constexpr int kMaxFallbacks = 8;
 
 // Package files are matched by local name: EPUB 2 tools write both
 // "package" and "opf:package", "dc:title" with any prefix.
-bool LocalIs(TXmlNode node, std::string_view local) {
-    return node.IsElement() && XmlView(node.Raw()->name) == local;
-}
-
-bool InNamespace(TXmlNode node, std::string_view uri) {
-    return node.IsElement() && node.Raw()->ns && XmlView(node.Raw()->ns->href) == uri;
-}
-
-TXmlNode FirstChild(TXmlNode node, std::string_view local) {
-    for (const TXmlNode child : node.Children())
-        if (LocalIs(child, local)) return child;
-    return TXmlNode();
-}
-
-// Calls `visit` for every element below `node` in document order.
-void ForEachElement(TXmlNode node, const std::function<void(TXmlNode)>& visit) {
-    for (const TXmlNode child : node.Children()) {
-        if (!child.IsElement()) continue;
-        visit(child);
-        ForEachElement(child, visit);
-    }
-}
-
-// The value of the attribute with this local name, whatever its prefix.
-std::optional<std::string> LocalAttribute(TXmlNode node, std::string_view local) {
-    if (!node.IsElement()) return std::nullopt;
-    for (xmlAttr* attribute = node.Raw()->properties; attribute; attribute = attribute->next)
-        if (XmlView(attribute->name) == local) return TXmlAttribute(attribute).Value();
-    return std::nullopt;
-}
-
 // The EPUB 3 structural type ("epub:type"); the HTML parser keeps the
 // prefix in the name, the XML parser gives it a namespace.
 std::string EpubType(TXmlNode node) {
-    if (!node.IsElement()) return {};
-    for (xmlAttr* attribute = node.Raw()->properties; attribute; attribute = attribute->next) {
-        const bool typed = XmlView(attribute->name) == "type" && attribute->ns &&
-                           XmlView(attribute->ns->href) == kOpsNamespace;
-        if (typed || XmlView(attribute->name) == "epub:type")
-            return TXmlAttribute(attribute).Value();
-    }
-    return {};
+    const std::string_view ops[] = {kOpsNamespace};
+    if (auto typed = node.AttributeIn(ops, "type")) return std::move(*typed);
+    return node.Attribute("epub:type").value_or("");
 }
 
 // Whether a blank-separated list holds the word.
@@ -184,12 +148,12 @@ void TEpubPackage::ReadEncryption() {
             throw TBookError(Fail(std::string(kEncryptionEntry) + ": " + error.what()));
         }
     }();
-    ForEachElement(document.Root(), [&](TXmlNode data) {
-        if (!LocalIs(data, "EncryptedData")) return;
+    document.Root().ForEachElement([&](TXmlNode data) {
+        if (!data.LocalIs("EncryptedData")) return;
         const std::string algorithm =
-            LocalAttribute(FirstChild(data, "EncryptionMethod"), "Algorithm").value_or("");
+            data.LocalChild("EncryptionMethod").LocalAttribute("Algorithm").value_or("");
         const auto uri =
-            LocalAttribute(FirstChild(FirstChild(data, "CipherData"), "CipherReference"), "URI");
+            data.LocalChild("CipherData").LocalChild("CipherReference").LocalAttribute("URI");
         if (!uri || std::ranges::find(kFontObfuscation, algorithm) != std::end(kFontObfuscation))
             return;
         // References are relative to the archive's root.
@@ -214,17 +178,17 @@ std::string TEpubPackage::ReadPackageEntry() {
         }
     }();
     TXmlNode chosen;
-    ForEachElement(document.Root(), [&](TXmlNode node) {
-        if (!LocalIs(node, "rootfile") || !LocalAttribute(node, "full-path")) return;
+    document.Root().ForEachElement([&](TXmlNode node) {
+        if (!node.LocalIs("rootfile") || !node.LocalAttribute("full-path")) return;
         const bool package =
-            LowerAscii(LocalAttribute(node, "media-type").value_or("")) == kPackageMediaType;
-        if (!chosen || (package && LowerAscii(LocalAttribute(chosen, "media-type").value_or("")) !=
+            LowerAscii(node.LocalAttribute("media-type").value_or("")) == kPackageMediaType;
+        if (!chosen || (package && LowerAscii(chosen.LocalAttribute("media-type").value_or("")) !=
                                        kPackageMediaType))
             chosen = node;
     });
     if (!chosen)
         throw TBookError(Fail(std::string(kContainerEntry) + " names no package document"));
-    const std::string path = *LocalAttribute(chosen, "full-path");
+    const std::string path = *chosen.LocalAttribute("full-path");
     const auto entry = TZipArchive::ResolveName("", path);
     if (!entry) throw TBookError(Fail("the package document " + path + " lies outside the book"));
     if (!Archive.Contains(*entry))
@@ -243,19 +207,19 @@ void TEpubPackage::ReadPackage(const std::string& bytes) {
         }
     }();
     const TXmlNode root = document.Root();
-    if (!LocalIs(root, "package"))
+    if (!root.LocalIs("package"))
         throw TBookError(Fail(Package + " is not a package document (no package element)"));
 
     // Manifest first: everything else refers to its items.
-    for (const TXmlNode node : FirstChild(root, "manifest").Children()) {
-        if (!LocalIs(node, "item")) continue;
+    for (const TXmlNode node : root.LocalChild("manifest").Children()) {
+        if (!node.LocalIs("item")) continue;
         TEpubItem item;
-        item.Id = LocalAttribute(node, "id").value_or("");
-        item.Href = LocalAttribute(node, "href").value_or("");
+        item.Id = node.LocalAttribute("id").value_or("");
+        item.Href = node.LocalAttribute("href").value_or("");
         item.Entry = TZipArchive::ResolveName(Package, item.Href).value_or("");
-        item.MediaType = LowerAscii(Trim(LocalAttribute(node, "media-type").value_or("")));
-        item.Properties = LocalAttribute(node, "properties").value_or("");
-        item.Fallback = LocalAttribute(node, "fallback").value_or("");
+        item.MediaType = LowerAscii(Trim(node.LocalAttribute("media-type").value_or("")));
+        item.Properties = node.LocalAttribute("properties").value_or("");
+        item.Fallback = node.LocalAttribute("fallback").value_or("");
         Items.push_back(std::move(item));
     }
     for (size_t i = 0; i < Items.size(); ++i) {
@@ -265,22 +229,22 @@ void TEpubPackage::ReadPackage(const std::string& bytes) {
 
     // Metadata: title, authors (EPUB 3 gives roles in refining meta
     // elements, EPUB 2 in an opf:role attribute), cover.
-    const TXmlNode metadata = FirstChild(root, "metadata");
+    const TXmlNode metadata = root.LocalChild("metadata");
     std::unordered_map<std::string, std::string> roles; // "#id" -> role
     std::string coverId;
-    ForEachElement(metadata, [&](TXmlNode node) {
-        if (!LocalIs(node, "meta")) return;
-        if (LocalAttribute(node, "property") == "role")
-            roles.emplace(LocalAttribute(node, "refines").value_or(""), TextContent(node));
-        if (LocalAttribute(node, "name") == "cover" && coverId.empty())
-            coverId = LocalAttribute(node, "content").value_or("");
+    metadata.ForEachElement([&](TXmlNode node) {
+        if (!node.LocalIs("meta")) return;
+        if (node.LocalAttribute("property") == "role")
+            roles.emplace(node.LocalAttribute("refines").value_or(""), TextContent(node));
+        if (node.LocalAttribute("name") == "cover" && coverId.empty())
+            coverId = node.LocalAttribute("content").value_or("");
     });
-    ForEachElement(metadata, [&](TXmlNode node) {
-        if (!InNamespace(node, kDcNamespace)) return;
-        if (LocalIs(node, "title") && BookTitle.empty()) BookTitle = TextContent(node);
-        if (!LocalIs(node, "creator")) return;
-        std::string role = LocalAttribute(node, "role").value_or("");
-        if (const auto id = LocalAttribute(node, "id"); id && roles.contains("#" + *id))
+    metadata.ForEachElement([&](TXmlNode node) {
+        if (!node.InNamespace(kDcNamespace)) return;
+        if (node.LocalIs("title") && BookTitle.empty()) BookTitle = TextContent(node);
+        if (!node.LocalIs("creator")) return;
+        std::string role = node.LocalAttribute("role").value_or("");
+        if (const auto id = node.LocalAttribute("id"); id && roles.contains("#" + *id))
             role = roles["#" + *id];
         const std::string name = TextContent(node);
         if (!name.empty() && (role.empty() || LowerAscii(role) == "aut"))
@@ -304,23 +268,23 @@ void TEpubPackage::ReadPackage(const std::string& bytes) {
             ContentsPageEntry = item.Entry;
             break;
         }
-    for (const TXmlNode node : FirstChild(root, "guide").Children()) {
+    for (const TXmlNode node : root.LocalChild("guide").Children()) {
         if (!ContentsPageEntry.empty()) break;
-        const std::string href = LocalAttribute(node, "href").value_or("");
-        if (!LocalIs(node, "reference") || LocalAttribute(node, "type") != "toc" || href.empty())
+        const std::string href = node.LocalAttribute("href").value_or("");
+        if (!node.LocalIs("reference") || node.LocalAttribute("type") != "toc" || href.empty())
             continue;
         if (const auto target = SplitReference(Package, href)) ContentsPageEntry = target->first;
     }
 
-    const TXmlNode spine = FirstChild(root, "spine");
+    const TXmlNode spine = root.LocalChild("spine");
     ReadSpine(spine);
-    ReadContents(LocalAttribute(spine, "toc").value_or(""));
+    ReadContents(spine.LocalAttribute("toc").value_or(""));
 }
 
 void TEpubPackage::ReadSpine(TXmlNode spine) {
     for (const TXmlNode node : spine.Children()) {
-        if (!LocalIs(node, "itemref")) continue;
-        const std::string id = LocalAttribute(node, "idref").value_or("");
+        if (!node.LocalIs("itemref")) continue;
+        const std::string id = node.LocalAttribute("idref").value_or("");
         const auto found = ItemById.find(id);
         if (found == ItemById.end())
             throw TBookError(
@@ -365,8 +329,8 @@ bool TEpubPackage::ReadNavigation(const TEpubItem& item) {
     try {
         const TXmlDocument document = ParseMarkup(Read(item.Entry));
         TXmlNode toc, firstNav;
-        ForEachElement(document.Root(), [&](TXmlNode node) {
-            if (!LocalIs(node, "nav")) return;
+        document.Root().ForEachElement([&](TXmlNode node) {
+            if (!node.LocalIs("nav")) return;
             if (!firstNav) firstNav = node;
             if (!toc && HasToken(EpubType(node), "toc")) toc = node;
         });
@@ -378,22 +342,22 @@ bool TEpubPackage::ReadNavigation(const TEpubItem& item) {
         std::vector<TEpubContentsEntry> entries;
         const std::function<void(TXmlNode, int)> walkList = [&](TXmlNode list, int depth) {
             for (const TXmlNode li : list.Children()) {
-                if (!LocalIs(li, "li")) continue;
+                if (!li.LocalIs("li")) continue;
                 for (const TXmlNode child : li.Children()) {
-                    if (LocalIs(child, "a")) {
+                    if (child.LocalIs("a")) {
                         const std::string title = TextContent(child);
                         const auto target =
-                            SplitReference(item.Entry, LocalAttribute(child, "href").value_or(""));
+                            SplitReference(item.Entry, child.LocalAttribute("href").value_or(""));
                         if (!title.empty() && target)
                             entries.push_back({title, target->first, target->second, depth});
-                    } else if (LocalIs(child, "ol") || LocalIs(child, "ul")) {
+                    } else if (child.LocalIs("ol") || child.LocalIs("ul")) {
                         walkList(child, depth + 1);
                     }
                 }
             }
         };
         for (const TXmlNode child : toc.Children())
-            if (LocalIs(child, "ol") || LocalIs(child, "ul")) walkList(child, 1);
+            if (child.LocalIs("ol") || child.LocalIs("ul")) walkList(child, 1);
         if (entries.empty()) {
             NavigationProblem = item.Entry + " lists no contents";
             return false;
@@ -418,17 +382,17 @@ void TEpubPackage::ReadNcx(const TEpubItem& item) {
         const TXmlDocument document = TXmlDocument::Parse(Read(item.Entry));
         const std::function<void(TXmlNode, int)> walk = [&](TXmlNode parent, int depth) {
             for (const TXmlNode point : parent.Children()) {
-                if (!LocalIs(point, "navPoint")) continue;
+                if (!point.LocalIs("navPoint")) continue;
                 const std::string title =
-                    TextContent(FirstChild(FirstChild(point, "navLabel"), "text"));
+                    TextContent(point.LocalChild("navLabel").LocalChild("text"));
                 const auto target = SplitReference(
-                    item.Entry, LocalAttribute(FirstChild(point, "content"), "src").value_or(""));
+                    item.Entry, point.LocalChild("content").LocalAttribute("src").value_or(""));
                 if (!title.empty() && target)
                     entries.push_back({title, target->first, target->second, depth});
                 walk(point, depth + 1);
             }
         };
-        walk(FirstChild(document.Root(), "navMap"), 1);
+        walk(document.Root().LocalChild("navMap"), 1);
     } catch (const TBookError& error) {
         if (Encrypted.contains(item.Entry)) throw;
         if (!NavigationProblem.empty()) NavigationProblem += "; ";

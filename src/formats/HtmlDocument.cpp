@@ -431,8 +431,30 @@ std::u16string DecodeHtmlPage(std::string_view bytes) {
     return DecodeUndeclaredText(bytes);
 }
 
-void ReadHtmlInto(TWordDocumentBuilder& builder, std::string_view bytes, const std::string& name,
-                  const TPictureSource& pictures) {
+// The page's title and author, from its head (or wherever a page without
+// one puts its title and meta tags).
+TDocumentDetails PageDetails(TXmlNode root) {
+    TDocumentDetails details;
+    std::u16string metaTitle;
+    root.ForEachElement([&](TXmlNode node) {
+        if (node.LocalIs("title") && details.Title.empty())
+            details.Title = FromUtf8(CollapseBlanks(node.AllText()));
+        if (!node.LocalIs("meta")) return;
+        const std::string kind = LowerAscii(node.LocalAttribute("name").value_or(""));
+        const std::u16string content =
+            FromUtf8(CollapseBlanks(node.LocalAttribute("content").value_or("")));
+        if (details.Author.empty() &&
+            (kind == "author" || kind == "dc.creator" || kind == "dcterms.creator"))
+            details.Author = content;
+        if (metaTitle.empty() && (kind == "dc.title" || kind == "dcterms.title"))
+            metaTitle = content;
+    });
+    if (details.Title.empty()) details.Title = metaTitle;
+    return details;
+}
+
+TDocumentDetails ReadHtmlInto(TWordDocumentBuilder& builder, std::string_view bytes,
+                              const std::string& name, const TPictureSource& pictures) {
     const std::string text = WithoutBogusComments(ToUtf8(DecodeHtmlPage(bytes)));
     if (text.size() > static_cast<size_t>(INT_MAX))
         throw TBookError("Can't read " + name + ": the page is larger than 2 GB");
@@ -456,19 +478,22 @@ void ReadHtmlInto(TWordDocumentBuilder& builder, std::string_view bytes, const s
     }
     if (!raw || !document.Root()) {
         // An empty page, or one of nothing but blanks, has no paragraphs.
-        if (text.find_first_not_of(" \t\r\n") == std::string::npos) return;
+        if (text.find_first_not_of(" \t\r\n") == std::string::npos) return {};
         throw TBookError("Can't read " + name + ": not an HTML page");
     }
     THtmlWalker walker(builder, pictures);
     walker.Walk(document.Root().Raw());
     walker.Finish();
+    return PageDetails(document.Root());
 }
 
 TWordDocument ReadHtmlDocument(std::string_view bytes, const std::string& name,
                                const TPictureSource& pictures) {
     TWordDocumentBuilder builder;
-    ReadHtmlInto(builder, bytes, name, pictures);
-    return builder.Finish();
+    const TDocumentDetails details = ReadHtmlInto(builder, bytes, name, pictures);
+    TWordDocument document = builder.Finish();
+    document.Details = details;
+    return document;
 }
 
 TPictureSource PicturesBesidePage(const std::filesystem::path& page) {

@@ -28,9 +28,11 @@ TWordDocument ReadHtmlDocument(std::string_view bytes, const std::string& name,
                                const TPictureSource& pictures);
 
 // Reads a page into a document being built (a book of several pages); the
-// page's last paragraph is ended.
-void ReadHtmlInto(TWordDocumentBuilder& builder, std::string_view bytes, const std::string& name,
-                  const TPictureSource& pictures);
+// page's last paragraph is ended. Returns the page's details: its <title>
+// (else a DC.title meta tag) and the author that an "author" or Dublin Core
+// creator meta tag names.
+TDocumentDetails ReadHtmlInto(TWordDocumentBuilder& builder, std::string_view bytes,
+                              const std::string& name, const TPictureSource& pictures);
 
 // The page's text: a byte-order mark decides first, then the charset the page
 // declares (XML declaration, meta charset or http-equiv), then detection as

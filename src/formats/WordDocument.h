@@ -54,9 +54,17 @@ struct TWordTableOfContents {
     bool Made = false;
 };
 
+// A document's own details, empty where it gives none: its title and its
+// author (core properties, meta.xml, a page's title and meta tags).
+struct TDocumentDetails {
+    std::u16string Title;
+    std::u16string Author;
+};
+
 struct TWordDocument {
     std::vector<TWordParagraph> Paragraphs;
     std::vector<TWordTableOfContents> TablesOfContents;
+    TDocumentDetails Details;
 
     // Whether the paragraph lies inside the table of contents' range.
     static bool InRange(const TWordParagraph& paragraph, const TWordTableOfContents& contents) {

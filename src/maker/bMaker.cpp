@@ -522,6 +522,7 @@ void TBookMaker::MakeBook() {
         SourceIsFile = kind == TSourceKind::Text;
         TBookText book(SourceIsFile ? std::move(SourceText) : SourceText, Config);
         TBookMidlet midlet(Config);
+        midlet.EntryTime = BookTime(ToPath(Config.TextFileName));
         auto makeOne = [&](const std::u16string& name, TBookText& text, const std::string& line) {
             Log(6, line);
             ClearDirectory(Config.Temp1Dir);

@@ -3,6 +3,7 @@
 #include "core/bVar.h"
 #include "formats/DocxDocument.h"
 #include "formats/HtmlDocument.h"
+#include "formats/OdtDocument.h"
 #include "maker/bImport.h"
 #include "platform/OfficeConverter.h"
 #include "platform/PictureConverter.h"
@@ -28,7 +29,7 @@ constexpr std::u16string_view kHttps = u"https://";
 constexpr char16_t kLessThanShown = u'\u2039';
 constexpr char16_t kGreaterThanShown = u'\u203A';
 
-enum class TSourceKind { Page, Docx, Office, Unknown };
+enum class TSourceKind { Page, Docx, Odt, Office, Unknown };
 
 bool EndsWith(const std::u16string& lowerName, std::u16string_view extension) {
     return lowerName.size() > extension.size() && lowerName.ends_with(extension);
@@ -39,7 +40,8 @@ TSourceKind SourceKindOf(const std::u16string& fileName) {
     for (const std::u16string_view extension : {u".htm", u".html", u".xhtml"})
         if (EndsWith(name, extension)) return TSourceKind::Page;
     if (EndsWith(name, u".docx")) return TSourceKind::Docx;
-    for (const std::u16string_view extension : {u".doc", u".rtf", u".odt"})
+    if (EndsWith(name, u".odt")) return TSourceKind::Odt;
+    for (const std::u16string_view extension : {u".doc", u".rtf"})
         if (EndsWith(name, extension)) return TSourceKind::Office;
     return TSourceKind::Unknown;
 }
@@ -52,6 +54,10 @@ TWordDocument ReadWordDocument(const TBookObject& log, const std::u16string& fil
     case TSourceKind::Docx: {
         TZipArchive package = TZipArchive::Open(path);
         return ReadDocxDocument(package);
+    }
+    case TSourceKind::Odt: {
+        TZipArchive package = TZipArchive::Open(path);
+        return ReadOdtDocument(package);
     }
     case TSourceKind::Office: {
         log.Log(6, ".. Converting " + path.string() + " to DOCX with LibreOffice");
@@ -103,6 +109,22 @@ bool IsPictureRule(std::u16string_view text) {
     } catch (const TBookError&) {
         return false;
     }
+}
+
+// "EMF" or "WMF" for a Windows metafile (Word keeps drawings and pasted
+// charts as them), which the picture converter cannot read; nullptr for
+// anything else.
+const char* MetafileKind(std::string_view bytes) {
+    constexpr std::string_view kEmfSignature = " EMF";
+    constexpr size_t kEmfSignatureAt = 40;
+    constexpr std::string_view kPlaceableWmf = "\xD7\xCD\xC6\x9A";
+    if (bytes.size() > kEmfSignatureAt + kEmfSignature.size() && bytes.starts_with('\x01') &&
+        bytes.substr(kEmfSignatureAt, kEmfSignature.size()) == kEmfSignature)
+        return "EMF";
+    const bool wmfHeader = bytes.size() >= 18 && (bytes[0] == 1 || bytes[0] == 2) &&
+                           bytes[1] == 0 && bytes[2] == 9 && bytes[3] == 0;
+    if (bytes.starts_with(kPlaceableWmf) || wmfHeader) return "WMF";
+    return nullptr;
 }
 
 // One import: the walk over the document's paragraphs.
@@ -184,16 +206,16 @@ std::u16string TWordConverter::Convert() {
             const int links = ConvertLinks(paragraph, s);
             piece += s;
             if (links > 0) note += ", hyperlinks: " + std::to_string(links);
-            if (!paragraph.Pictures.empty() && Config.ImageMode != 0) {
-                note = "image";
-                const std::u16string file = SavePicture(paragraph.Pictures.front());
-                if (!file.empty()) {
-                    const std::u16string rule =
-                        TrimControls(paragraph.Pictures.front().AlternativeText);
-                    piece += IsPictureRule(rule) ? u"<#image [" + rule + u"]" + file + u">"
-                                                 : u"<#image " + file + u">";
-                    ++PictureNumber;
-                }
+            // Every picture of the paragraph, in order.
+            if (!paragraph.Pictures.empty() && Config.ImageMode != 0) note = "image";
+            for (const TWordPicture& picture : paragraph.Pictures) {
+                if (Config.ImageMode == 0) break;
+                const std::u16string file = SavePicture(picture);
+                if (file.empty()) continue;
+                const std::u16string rule = TrimControls(picture.AlternativeText);
+                piece += IsPictureRule(rule) ? u"<#image [" + rule + u"]" + file + u">"
+                                             : u"<#image " + file + u">";
+                ++PictureNumber;
             }
         }
         piece += kLineBreak;
@@ -261,18 +283,23 @@ int TWordConverter::ConvertLinks(const TWordParagraph& paragraph, std::u16string
 }
 
 // The picture as the next numbered PNG or JPEG file of the picture folder;
-// "" when the paragraph's picture cannot be had in a picture format.
+// "" when it cannot be had in a picture format: it is then left out with a
+// line naming it, and the book goes on.
 std::u16string TWordConverter::SavePicture(const TWordPicture& picture) {
     const std::u16string base = PictureDir + u"/" + IntToStr(PictureNumber);
+    const std::string name = picture.Name.empty() ? "without a name" : picture.Name;
     std::u16string file;
-    if (!picture.Bytes.empty()) {
+    if (const char* metafile = MetafileKind(picture.Bytes)) {
+        Log.Log(6, "? Picture " + name + " is a Windows metafile (" + metafile +
+                       "), which Paginor can't convert: left out");
+    } else if (!picture.Bytes.empty()) {
         try {
             file = StorePicture(picture, base);
         } catch (const TBookError& error) {
-            Log.Log(7, "- Picture " + picture.Name + ": " + error.what());
+            Log.Log(6, "? Picture " + name + " can't be read (" + error.what() + "): left out");
         }
     } else if (!picture.Name.empty()) {
-        Log.Log(7, "- Picture " + picture.Name + " is not available");
+        Log.Log(6, "? Picture " + name + " can't be found: left out");
     }
     if (file.empty()) Log.Log(7, "- Can't find any image with appropriate format.");
     return file;
@@ -341,11 +368,25 @@ std::u16string ConvertWordDocument(const TBookObject& log, const TBookConfig& co
     return TWordConverter(log, config, document, pictureDir).Convert();
 }
 
-std::u16string ImportWordDocument(const TBookObject& log, const TBookConfig& config,
+std::u16string BookDetails(const TDocumentDetails& details) {
+    std::u16string info = TrimControls(details.Title);
+    const std::u16string author = TrimControls(details.Author);
+    if (!author.empty()) info += (info.empty() ? u"" : u", ") + author;
+    return info;
+}
+
+std::u16string ImportWordDocument(const TBookObject& log, TBookConfig& config,
                                   const std::u16string& fileName,
                                   const std::u16string& pictureDir) {
     log.Log(6, "..Starting MS Word ");
     const TWordDocument document = ReadWordDocument(log, fileName);
+    // The document's details stand in for the default credit; details the
+    // configuration gives stay.
+    if (const std::u16string info = BookDetails(document.Details);
+        !info.empty() && config.BookInfo.empty()) {
+        config.BookInfo = info;
+        log.Log(7, "+ Book details: " + ToUtf8(info));
+    }
     return ConvertWordDocument(log, config, document, pictureDir);
 }
 

@@ -15,16 +15,21 @@
 
 namespace paginor {
 
-// Reads the document (.htm, .html, .xhtml pages; .docx; .doc, .rtf, .odt
+// Reads the document (.htm, .html, .xhtml pages; .docx; .odt; .doc, .rtf
 // through LibreOffice) and returns its tagged text. `log` reports progress
-// (the build driver). Raises TBookError on failure.
-std::u16string ImportWordDocument(const TBookObject& log, const TBookConfig& config,
+// (the build driver). The document's title and author ("title, author",
+// either left out when empty) become BookInfo unless the configuration sets
+// it. Raises TBookError on failure.
+std::u16string ImportWordDocument(const TBookObject& log, TBookConfig& config,
                                   const std::u16string& fileName, const std::u16string& pictureDir);
 
 // The paragraph walk of ImportWordDocument over a document already read (a
 // book made of several documents comes this way too).
 std::u16string ConvertWordDocument(const TBookObject& log, const TBookConfig& config,
                                    const TWordDocument& document, const std::u16string& pictureDir);
+
+// "title, author" of a document's details, skipping what is empty.
+std::u16string BookDetails(const TDocumentDetails& details);
 
 // Whether a paragraph is the heading a table-of-contents entry names: with
 // every character of code 32 or less and every "." removed from both, the

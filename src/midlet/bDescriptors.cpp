@@ -92,11 +92,12 @@ std::string ComposeJad(const std::string& name, const TBookConfig& config, int64
     return jad;
 }
 
-std::string ComposeReadme(const TBookConfig& config, std::time_t now) {
-    std::tm local{};
-    localtime_r(&now, &local);
+std::string ComposeReadme(const TBookConfig& config, std::time_t time) {
+    // UTC, so that the readme does not depend on the machine's time zone.
+    std::tm utc{};
+    gmtime_r(&time, &utc);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S UTC", &utc);
     return "Java book [" + ToUtf8(config.BookName) + "] created from [" +
            ToUtf8(config.TextFileName) + "] file on " + stamp + kLineEnd + kLineEnd + kLineEnd +
            Line(kReadmeCredit);
@@ -104,7 +105,7 @@ std::string ComposeReadme(const TBookConfig& config, std::time_t now) {
 
 void TBookMidlet::WriteReadme(const std::u16string& path) const {
     TOutputFile file(ToPath(path));
-    file.Write(ComposeReadme(*Config, std::time(nullptr)));
+    file.Write(ComposeReadme(*Config, static_cast<std::time_t>(EntryTime)));
     file.Close();
 }
 

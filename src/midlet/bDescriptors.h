@@ -15,6 +15,6 @@ namespace paginor {
 std::string ComposeManifest(const std::string& name, const TBookConfig& config);
 std::string ComposeJad(const std::string& name, const TBookConfig& config, int64_t jarSize);
 // Names the book, its source and the time of making, then a credit line.
-std::string ComposeReadme(const TBookConfig& config, std::time_t now);
+std::string ComposeReadme(const TBookConfig& config, std::time_t time);
 
 } // namespace paginor

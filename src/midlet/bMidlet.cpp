@@ -159,15 +159,12 @@ void TBookMidlet::WriteManifest() {
     }
 }
 
-void TBookMidlet::WriteResource(const unsigned char* stored, size_t length,
-                                const std::u16string& path) const {
+void TBookMidlet::WriteResource(const TStoredResource& resource, const std::u16string& path) const {
     try {
         Log(7, ".. Writing file " + ToUtf8(path));
-        std::string bytes(length, '\0');
-        for (size_t i = 0; i < length; ++i)
-            bytes[i] = static_cast<char>(stored[i] ^ (i & 0xFF));
-        WriteAnsiFile(bytes, path);
-        Log(7, "+ File saved " + ToUtf8(path) + " (size " + std::to_string(length) + " bytes)");
+        WriteAnsiFile(RestoredResource(resource), path);
+        Log(7,
+            "+ File saved " + ToUtf8(path) + " (size " + std::to_string(resource.Size) + " bytes)");
     } catch (const std::exception& e) {
         Log(3, std::string("- ") + e.what());
         throw TBookError("Can't save file " + ToUtf8(path));
@@ -176,8 +173,7 @@ void TBookMidlet::WriteResource(const unsigned char* stored, size_t length,
 
 void TBookMidlet::WriteReaderClasses() {
     for (const TStoredResource& resource : kReaderClasses)
-        WriteResource(resource.Stored, resource.Length,
-                      InFolder(Config->Temp1Dir, Widen(resource.Name)));
+        WriteResource(resource, InFolder(Config->Temp1Dir, Widen(resource.Name)));
 }
 
 void TBookMidlet::WritePictures() {
@@ -188,7 +184,7 @@ void TBookMidlet::WritePictures() {
         if (option.empty()) {
             if (picture.HasDefault) {
                 const TStoredResource& resource = DefaultPicture(picture.FileName);
-                WriteResource(resource.Stored, resource.Length, target);
+                WriteResource(resource, target);
             } else {
                 std::error_code ec;
                 fs::remove(ToPath(target), ec);
@@ -226,12 +222,9 @@ void TBookMidlet::WriteJarAndJad() {
         Log(6, ".. Writing jar file " + ToUtf8(path));
         TOutputFolder output(ToPath(Config->OutputDir));
         const fs::path jarTemporary = output.TemporaryFile(Name + ".jar");
-        TJarWriter jar;
-        jar.FileName = jarTemporary;
-        jar.BeginArchive();
-        jar.BaseDir = ToPath(Config->Temp1Dir);
-        jar.AddMatchingFiles();
-        jar.EndArchive();
+        TJarWriter jar(jarTemporary, Config->JarCompression, EntryTime);
+        jar.AddFolderFiles(ToPath(Config->Temp1Dir));
+        jar.Finish();
         const int64_t size = GetFileSize(FromPath(jarTemporary));
         Log(6, "+ JAR file saved " + ToUtf8(path));
 

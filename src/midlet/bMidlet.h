@@ -4,10 +4,12 @@
 
 #include "config/bConfig.h"
 #include "core/bObject.h"
+#include "midlet/bResources.h"
 #include "text/bText.h"
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,9 @@ public:
     TBookText* BookText = nullptr; // not owned
     int32_t TextLength = 0;        // code units written to the book text files
     const TBookConfig* Config;     // not owned
+    // The time the JAR's entries and the readme carry (Unix seconds): the
+    // driver sets it from BookTime, so the same book gives the same JAR.
+    int64_t EntryTime = 0;
 
     // Makes one complete midlet; raises "! Can't create java program (MIDlet)".
     void MakeMidlet(const std::string& name, TBookText& bookText);
@@ -47,9 +52,8 @@ public:
     // readme.txt, the last file of WriteSettings.
     void WriteReadme(const std::u16string& path) const;
 
-    // Restores one embedded resource (stored form: byte i XOR (i AND 255)).
-    void WriteResource(const unsigned char* stored, size_t length,
-                       const std::u16string& path) const;
+    // Restores one embedded resource into a file.
+    void WriteResource(const TStoredResource& resource, const std::u16string& path) const;
 
     // Loadable fonts (bFonts.cpp): renders one font of the character set into
     // the folder; returns the number of pieces written.
@@ -67,6 +71,10 @@ private:
     // says; returns its archive name (N.png or N.jpg).
     std::u16string StoreBookPicture(const std::u16string& source, const std::u16string& rule,
                                     int number);
+    // StoreBookPicture, except that a picture file that cannot be read is
+    // left out with a line: nothing then, and `number` stays.
+    std::optional<std::u16string> TryStoreBookPicture(const std::u16string& source,
+                                                      const std::u16string& rule, int& number);
     // Converts with ImageMagick, or writes the result of the same conversion
     // made earlier for this book.
     void ConvertOnce(const std::u16string& source, const std::vector<std::string>& options,

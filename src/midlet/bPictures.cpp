@@ -166,6 +166,16 @@ void ConvertWithMagick(const std::u16string& source, const std::vector<std::stri
     }
 }
 
+void CheckRuleOptions(const std::u16string& source, const std::vector<std::string>& options,
+                      bool png) {
+    try {
+        TPictureConverter::CheckOptions(options);
+    } catch (const TBookError& error) {
+        throw TBookError("Can't convert picture file " + ToUtf8(source) + " to " +
+                         (png ? "PNG" : "JPEG") + ": " + error.what());
+    }
+}
+
 void CopyPicture(const TBookObject& log, const std::u16string& source,
                  const std::u16string& target) {
     try {
@@ -222,10 +232,11 @@ void TBookMidlet::ConvertBookPictures() {
                        ToUtf8(found->second));
             continue;
         }
-        const std::u16string name = StoreBookPicture(source, reference.Rule, number++);
-        link.Target = kPictureKind + name;
-        remember(source, name);
-        if (!key.first.empty()) shown.emplace(key, name);
+        const auto name = TryStoreBookPicture(source, reference.Rule, number);
+        link.Target = kPictureKind + name.value_or(u"");
+        if (!name) continue;
+        remember(source, *name);
+        if (!key.first.empty()) shown.emplace(key, *name);
     }
 
     // Then picture links, whose target is a file name: they lead to the
@@ -242,9 +253,47 @@ void TBookMidlet::ConvertBookPictures() {
             Log(7, "+ Picture link leads to picture file " + ToUtf8(found->second));
             continue;
         }
-        const std::u16string name = StoreBookPicture(source, u"", number++);
-        link.Target = kPictureLinkKind + name;
-        remember(source, name);
+        const auto name = TryStoreBookPicture(source, u"", number);
+        link.Target = kPictureLinkKind + name.value_or(u"");
+        if (name) remember(source, *name);
+    }
+}
+
+// A picture of the book that is there but cannot be read (damaged, cut
+// short, of a kind no phone shows) is left out, said in one line, and the
+// book is built without it: its record names no picture, which the reader
+// shows as nothing. A picture file that does not exist still fails the book:
+// the user's own tag names it. Returns the archive name and advances
+// `number` when the picture was stored.
+std::optional<std::u16string> TBookMidlet::TryStoreBookPicture(const std::u16string& source,
+                                                               const std::u16string& rule,
+                                                               int& number) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(ToPath(source), error))
+        return StoreBookPicture(source, rule, number++);
+    // A rule the converter refuses is the tag's fault, not the picture's.
+    const int mode = Config->ImageMode;
+    for (const bool png : {true, false}) {
+        if ((mode == kModePng && !png) || (mode == kModeJpeg && png) || mode == kModeCopy) continue;
+        const std::u16string& chosen = !rule.empty() ? rule
+                                       : png         ? Config->ImagePngOptions
+                                                     : Config->ImageJpgOptions;
+        if (LowerCase(TrimBlanks(chosen)) != kNoResize)
+            CheckRuleOptions(source, SplitRule(chosen), png);
+    }
+    try {
+        TPictureConverter::Inspect(ToPath(source));
+        const std::u16string name = StoreBookPicture(source, rule, number);
+        ++number;
+        return name;
+    } catch (const TBookError& failure) {
+        // Whatever the attempt left under the number goes; the next picture
+        // takes the number.
+        for (const char16_t* extension : {u".jpg", u".png"})
+            std::filesystem::remove(ToPath(Config->Temp1Dir + u"/" + IntToStr(number) + extension),
+                                    error);
+        Log(6, "? Picture " + ToUtf8(source) + " can't be read and is left out: " + failure.what());
+        return std::nullopt;
     }
 }
 

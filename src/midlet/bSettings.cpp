@@ -23,13 +23,17 @@ void TSettingsWriter::WriteString(std::u16string_view text) {
     File.Write(bytes);
 }
 
-std::u16string MakeCheckString() {
-    std::random_device seed;
-    std::mt19937 generator(seed());
-    std::uniform_int_distribution<int> draw(0, kCheckStringRange - 1);
+std::u16string MakeCheckString(std::string_view key) {
+    // FNV-1a of the key seeds the generator; the draws use the generator's
+    // own output, which the standard fixes, so every build agrees.
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (char c : key)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    std::seed_seq seed{static_cast<uint32_t>(hash), static_cast<uint32_t>(hash >> 32)};
+    std::mt19937 generator(seed);
     std::u16string check;
     for (size_t i = 0; i < kCheckStringUnits; ++i)
-        check += static_cast<char16_t>(kCheckStringBase + draw(generator));
+        check += static_cast<char16_t>(kCheckStringBase + generator() % kCheckStringRange);
     return check;
 }
 
@@ -94,7 +98,7 @@ void TBookMidlet::WriteSettings() {
             out.WriteString(LinkString(link));
 
         out.WriteInt(config.PasswordMode);
-        const std::u16string check = MakeCheckString();
+        const std::u16string check = MakeCheckString(Name + "\n" + std::to_string(EntryTime));
         out.WriteString(check);
         out.WriteInt(PasswordCheckValue(check, config.Password));
 

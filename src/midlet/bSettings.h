@@ -29,8 +29,10 @@ private:
     TOutputFile& File;
 };
 
-// 16 pseudo-random code units 32 + [0, 30000).
-std::u16string MakeCheckString();
+// 16 pseudo-random code units 32 + [0, 30000), drawn from a generator seeded
+// with the key: the same book (name and time) gets the same string, so that
+// it gets the same JAR, and other books get others.
+std::u16string MakeCheckString(std::string_view key);
 // h := (2h mod 2^32) XOR ((s[i] XOR password XOR i) AND 0xFFFF) over the units.
 int32_t PasswordCheckValue(std::u16string_view check, int32_t password);
 // Colour scheme n counts when its back colour differs from its font colour.

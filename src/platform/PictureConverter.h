@@ -85,6 +85,18 @@ public:
                              const std::filesystem::path& target,
                              std::optional<TPictureBox> box = std::nullopt);
 
+    // The palette PNG is kept when it differs from the full-colour picture,
+    // both softened a little (as an eye sees dithering), by at most this
+    // root-mean-square error (0..1 of the full scale): about 34 dB.
+    static constexpr double kPaletteTolerance = 0.02;
+
+    // Replaces the PNG at `path` by a 256-colour palette PNG of it, dithered,
+    // when that is smaller and close to it (see kPaletteTolerance); a picture
+    // with transparency, or one already of 256 colours or fewer, stays as it
+    // is. Returns the bytes saved (0 when the file stays). Raises TBookError
+    // when the file is no picture ImageMagick can read.
+    static int64_t MakeSmallestPng(const std::filesystem::path& path);
+
 private:
     bool OwnsLibrary = false;
     std::chrono::milliseconds TimeLimit;

@@ -275,6 +275,97 @@ std::optional<std::string> TXmlNode::Attribute(std::string_view name) const {
     return std::nullopt;
 }
 
+bool XmlInNamespace(const xmlNs* ns, TXmlNamespaces uris) {
+    if (!ns || !ns->href) return false;
+    const std::string_view href = XmlView(ns->href);
+    return std::find(uris.begin(), uris.end(), href) != uris.end();
+}
+
+std::string_view TXmlNode::LocalName() const {
+    return Node ? XmlView(Node->name) : std::string_view();
+}
+
+bool TXmlNode::LocalIs(std::string_view local) const {
+    return IsElement() && XmlView(Node->name) == local;
+}
+
+bool TXmlNode::InNamespace(TXmlNamespaces uris) const {
+    return IsElement() && XmlInNamespace(Node->ns, uris);
+}
+
+bool TXmlNode::IsIn(TXmlNamespaces uris, std::string_view local) const {
+    return LocalIs(local) && XmlInNamespace(Node->ns, uris);
+}
+
+TXmlNode TXmlNode::LocalChild(std::string_view local) const {
+    for (const TXmlNode child : Children())
+        if (child.LocalIs(local)) return child;
+    return TXmlNode();
+}
+
+TXmlNode TXmlNode::ChildIn(TXmlNamespaces uris, std::string_view local) const {
+    for (const TXmlNode child : Children())
+        if (child.IsIn(uris, local)) return child;
+    return TXmlNode();
+}
+
+TXmlNode TXmlNode::FindLocal(std::string_view local) const {
+    if (LocalIs(local)) return *this;
+    for (const TXmlNode child : Children())
+        if (const TXmlNode found = child.FindLocal(local)) return found;
+    return TXmlNode();
+}
+
+std::optional<std::string> TXmlNode::LocalAttribute(std::string_view local) const {
+    for (xmlAttr* attribute = IsElement() ? Node->properties : nullptr; attribute;
+         attribute = attribute->next)
+        if (XmlView(attribute->name) == local) return AttributeValue(attribute);
+    return std::nullopt;
+}
+
+std::optional<std::string> TXmlNode::AttributeIn(TXmlNamespaces uris,
+                                                 std::string_view local) const {
+    for (xmlAttr* attribute = IsElement() ? Node->properties : nullptr; attribute;
+         attribute = attribute->next)
+        if (XmlView(attribute->name) == local && XmlInNamespace(attribute->ns, uris))
+            return AttributeValue(attribute);
+    return std::nullopt;
+}
+
+std::optional<std::string> TXmlNode::PlainAttribute(std::string_view local) const {
+    for (xmlAttr* attribute = IsElement() ? Node->properties : nullptr; attribute;
+         attribute = attribute->next)
+        if (XmlView(attribute->name) == local && !attribute->ns) return AttributeValue(attribute);
+    return std::nullopt;
+}
+
+std::string TXmlNode::ChildText() const {
+    std::string text;
+    for (const TXmlNode child : Children())
+        if (child.Raw()->type == XML_TEXT_NODE || child.Raw()->type == XML_CDATA_SECTION_NODE)
+            text += XmlView(child.Raw()->content);
+    return text;
+}
+
+std::string TXmlNode::AllText() const {
+    std::string text;
+    for (const TXmlNode child : Children()) {
+        if (child.IsElement())
+            text += child.AllText();
+        else if (child.Raw()->type == XML_TEXT_NODE || child.Raw()->type == XML_CDATA_SECTION_NODE)
+            text += XmlView(child.Raw()->content);
+    }
+    return text;
+}
+
+void TXmlNode::ForEachElement(const std::function<void(TXmlNode)>& visit) const {
+    for (const TXmlNode child : Children()) {
+        if (!child.IsElement()) continue;
+        visit(child);
+        child.ForEachElement(visit);
+    }
+}
+
 TXmlDocument::TXmlDocument(xmlDoc* document) : Doc(document) {}
 
 TXmlNode TXmlDocument::Root() const {

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,13 @@ inline std::string_view XmlView(const xmlChar* text) {
 // True when the node is an element whose name, as written in the document
 // (prefix included: "l:href", "fb:section"), equals `name`.
 bool XmlNameIs(const xmlNode* node, std::string_view name);
+
+// The namespace URIs that one vocabulary goes by (OOXML's transitional and
+// strict URIs, say); a reader keeps them as a constant array.
+using TXmlNamespaces = std::span<const std::string_view>;
+
+// Whether a namespace is one of these; a name without one never is.
+bool XmlInNamespace(const xmlNs* ns, TXmlNamespaces uris);
 
 // Forward range over a sibling chain of libxml2 nodes or attributes, viewed as
 // `View`.
@@ -80,6 +88,8 @@ class TXmlNode {
 public:
     TXmlNode() = default;
     explicit TXmlNode(xmlNode* node) : Node(node) {}
+    // A view never changes the tree; readers that walk const nodes use it too.
+    explicit TXmlNode(const xmlNode* node) : Node(const_cast<xmlNode*>(node)) {}
 
     explicit operator bool() const { return Node != nullptr; }
     xmlNode* Raw() const { return Node; }
@@ -112,6 +122,35 @@ public:
     bool HasAttributes() const { return IsElement() && Node->properties; }
     // The value of the attribute with exactly this name as written.
     std::optional<std::string> Attribute(std::string_view name) const;
+
+    // Lookups by namespace and local name, for formats whose files write
+    // prefixes as they please ("dc:title", "opf:package", "w:p").
+    // The local name of an element or attribute, without its prefix.
+    std::string_view LocalName() const;
+    // An element with this local name, in whatever namespace.
+    bool LocalIs(std::string_view local) const;
+    // An element in one of these namespaces (with this local name).
+    bool InNamespace(TXmlNamespaces uris) const;
+    bool InNamespace(std::string_view uri) const { return InNamespace(TXmlNamespaces(&uri, 1)); }
+    bool IsIn(TXmlNamespaces uris, std::string_view local) const;
+    // The first child element with this local name (in one of these
+    // namespaces), or an empty node.
+    TXmlNode LocalChild(std::string_view local) const;
+    TXmlNode ChildIn(TXmlNamespaces uris, std::string_view local) const;
+    // The first element of the subtree, this node included, with this local
+    // name; an empty node when there is none.
+    TXmlNode FindLocal(std::string_view local) const;
+    // The value of the attribute with this local name: whatever its prefix;
+    // in one of these namespaces; without a namespace.
+    std::optional<std::string> LocalAttribute(std::string_view local) const;
+    std::optional<std::string> AttributeIn(TXmlNamespaces uris, std::string_view local) const;
+    std::optional<std::string> PlainAttribute(std::string_view local) const;
+    // The text and CDATA children of the node joined, as they are.
+    std::string ChildText() const;
+    // The text of the whole subtree in document order, as it is.
+    std::string AllText() const;
+    // Calls `visit` for every element below this node, in document order.
+    void ForEachElement(const std::function<void(TXmlNode)>& visit) const;
 
 private:
     xmlNode* Node = nullptr;

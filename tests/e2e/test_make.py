@@ -194,7 +194,7 @@ class MakeTest(BookFolderTest):
                                         % (name, urllib.parse.quote(name, safe=""),
                                            os.path.getsize(jar_path), name)).encode("utf-8"))
         self.assertRegex(readme, r"^Java book \[%s\] created from \[%s\] file on "
-                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\r\n\r\n\r\n[^\r\n]+\r\n$"
+                                 r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC\r\n\r\n\r\n[^\r\n]+\r\n$"
                          % (re.escape(book_name or name), re.escape(source)))
 
         # cfg.dat with the reader defaults of a configuration that sets

@@ -130,9 +130,9 @@ class StopSignalTest(BookFolderTest):
         os.chmod(fake, 0o755)
         temp = os.path.join(self.root, "tmp")
         os.mkdir(temp)
-        source = os.path.join(self.root, "story.odt")
+        source = os.path.join(self.root, "story.rtf")
         with open(source, "wb") as f:
-            f.write(b"PK\x03\x04 an OpenDocument text")
+            f.write(b"{\\rtf1 a text for LibreOffice}")
         env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"], TMPDIR=temp)
         run = self.start(self.config(source), env)
         self.assertTrue(wait_for(lambda: os.path.exists(started), run), "LibreOffice never started")

@@ -96,6 +96,7 @@ std::string KeyedFields(const TBookConfig& c) {
     num(u"PasswordMode", c.PasswordMode);
     num(u"Password", c.Password);
     num(u"DebugLevel", c.DebugLevel);
+    num(u"JarCompression", c.JarCompression);
     return ToUtf8(s);
 }
 
@@ -325,6 +326,17 @@ TEST_F(ConfigTest, MistypedKeysAndValuesAreTold) {
           "start of the line"}},
         {"DebugLevel=seven",
          {"? Option DebugLevel value seven is not a number; the default 6 is kept"}},
+        // JarCompression takes 1..12; 1 and 12 pass quietly.
+        {"JarCompression=0",
+         {"? Option JarCompression value 0 is out of range 1..12; the "
+          "default 1 is kept"}},
+        {"JarCompression=13",
+         {"? Option JarCompression value 13 is out of range 1..12; the default 1 is kept"}},
+        {"JarCompression=-3",
+         {"? Option JarCompression value -3 is out of range 1..12; the "
+          "default 1 is kept"}},
+        {"JarCompression=fast",
+         {"? Option JarCompression value fast is not a number; the default 1 is kept"}},
         {"WordWrap=yes\r\nFormatEn=1",
          {"? Option FormatEn value 1 is neither true nor false; it reads as false (the "
           "default is false)",
@@ -541,9 +553,9 @@ TEST_F(ConfigTest, ExampleIsWrittenWordForWord) {
     const auto wanted = CrLfLines(expected);
     for (size_t i = 0; i < std::min(lines.size(), wanted.size()); ++i)
         ASSERT_EQ(lines[i], wanted[i]) << "line " << i + 1;
-    EXPECT_EQ(lines.size(), 713u);
+    EXPECT_EQ(lines.size(), 716u);
 
-    // 77 comment lines and 212 three-line option blocks.
+    // 77 comment lines and 213 three-line option blocks.
     size_t options = 0, comments = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (!lines[i].starts_with("#")) {
@@ -554,7 +566,7 @@ TEST_F(ConfigTest, ExampleIsWrittenWordForWord) {
             ++comments;
         }
     }
-    EXPECT_EQ(options, 212u);
+    EXPECT_EQ(options, 213u);
     EXPECT_EQ(comments - 2 * options, 77u);
 }
 
@@ -604,6 +616,7 @@ TEST_F(ConfigTest, ExampleCarriesTheRecordValues) {
     config.BookName = u"\u041A\u043D\u0438\u0433\u0430";
     config.Password = -5;
     config.FormatEn = true;
+    config.JarCompression = 12;
     config.Fonts[1] = TFontDesc{u"Arial", 12, true, false};
     config.BackColor[0] = 0x123456; // the colour maps are fixed examples
     const auto path = Dir / "example.cfg";
@@ -616,13 +629,15 @@ TEST_F(ConfigTest, ExampleCarriesTheRecordValues) {
     };
     for (const char* line :
          {"BookName=\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0", "Password=-5", "FormatEn=true",
-          "FontSize2=12", "FontName2=Arial", "Font.Bold2=true", "Font.Italic2=false",
+          "JarCompression=12", "FontSize2=12", "FontName2=Arial", "Font.Bold2=true",
+          "Font.Italic2=false",
           "FontSize1=", "FontName1=", "Font.Bold1=", "Font.Italic3=", "BackColor1=$ffffff"})
         EXPECT_TRUE(has(line)) << line;
 
     TBookConfig read;
     read.ReadConfig(FromPath(path));
     EXPECT_EQ(read.BookName, config.BookName);
+    EXPECT_EQ(read.JarCompression, 12);
     ASSERT_TRUE(read.Fonts[1]);
     EXPECT_EQ(read.Fonts[1]->Size, 12);
     EXPECT_TRUE(read.Fonts[1]->Bold);

@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace paginor;
 
 TEST(Utf, RoundTripsAcrossThePlanes) {
@@ -28,6 +35,48 @@ TEST(Text, CollapseBlanksMakesOneLine) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(CollapseBlanks(c.in), c.out) << c.in;
+}
+
+TEST(BookTime, SourceDateEpochElseTheSourceFileTime) {
+    namespace fs = std::filesystem;
+    const fs::path source =
+        fs::temp_directory_path() / ("paginor-time-" + std::to_string(getpid()));
+    std::fclose(std::fopen(source.c_str(), "w"));
+    const timespec times[2] = {{1500000000, 0}, {1500000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+    struct TCase {
+        const char* Epoch; // nullptr: unset
+        fs::path Source;
+        int64_t Time; // -1: raises
+    };
+    const TCase cases[] = {
+        {nullptr, source, 1500000000},
+        {"1700000000", source, 1700000000},
+        {"0", source, 0},
+        {"1700000000", "/no/such/book.txt", 1700000000},
+        {"", source, -1},
+        {"17e8", source, -1},
+        {"-5", source, -1},
+        {" 1700000000", source, -1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Epoch ? c.Epoch : "unset");
+        if (c.Epoch)
+            setenv("SOURCE_DATE_EPOCH", c.Epoch, 1);
+        else
+            unsetenv("SOURCE_DATE_EPOCH");
+        if (c.Time < 0)
+            EXPECT_THROW(BookTime(c.Source), TBookError);
+        else
+            EXPECT_EQ(BookTime(c.Source), c.Time);
+    }
+    // Without either, the present time.
+    unsetenv("SOURCE_DATE_EPOCH");
+    const int64_t before = std::time(nullptr);
+    const int64_t now = BookTime("/no/such/book.txt");
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, std::time(nullptr));
+    fs::remove(source);
 }
 
 TEST(Text, PercentEncodingEscapesAllButUnreservedBytes) {

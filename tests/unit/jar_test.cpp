@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <map>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -112,6 +113,22 @@ std::string Compressible(size_t size) {
     return text.substr(0, size);
 }
 
+// Text made of words drawn at random: it compresses as prose does, better
+// at a higher level.
+std::string Prose(size_t size, unsigned seed) {
+    static const char* const kWords[] = {
+        "the",   "phone", "reads", "a",    "long",  "book", "of",    "many",  "pages",
+        "while", "night", "falls", "over", "quiet", "town", "where", "she",   "waits",
+        "for",   "news",  "from",  "sea,", "and",   "he",   "walks", "home.", "Then"};
+    std::mt19937 generator(seed);
+    std::string text;
+    while (text.size() < size) {
+        text += kWords[generator() % std::size(kWords)];
+        text += ' ';
+    }
+    return text.substr(0, size);
+}
+
 std::string RandomBytes(size_t size) {
     std::mt19937 generator(7);
     std::string bytes(size, '\0');
@@ -121,12 +138,21 @@ std::string RandomBytes(size_t size) {
 }
 
 void MakeJar(const fs::path& jar, const fs::path& base) {
-    TJarWriter writer;
-    writer.FileName = jar;
-    writer.BeginArchive();
-    writer.BaseDir = base;
-    writer.AddMatchingFiles();
-    writer.EndArchive();
+    TJarWriter writer(jar, 1, 1700000000);
+    writer.AddFolderFiles(base);
+    writer.Finish();
+}
+
+// The lines of a command's output that start with the prefix, without it.
+std::multiset<std::string> Lines(const std::string& text, std::string_view prefix = "") {
+    std::multiset<std::string> set;
+    size_t start = 0, end;
+    while ((end = text.find('\n', start)) != std::string::npos) {
+        const std::string_view line = std::string_view(text).substr(start, end - start);
+        if (line.starts_with(prefix)) set.emplace(line.substr(prefix.size()));
+        start = end + 1;
+    }
+    return set;
 }
 
 std::string Crc(const std::string& bytes) {
@@ -231,31 +257,15 @@ TEST(JarWriter, OpensWithPythonUnzipAndJava) {
                        jar + "'",
                    output),
         0);
-    std::multiset<std::string> want, got;
-    auto lines = [](const std::string& text) {
-        std::multiset<std::string> set;
-        size_t start = 0, end;
-        while ((end = text.find('\n', start)) != std::string::npos) {
-            set.insert(text.substr(start, end - start));
-            start = end + 1;
-        }
-        return set;
-    };
-    EXPECT_EQ(lines(output), lines(expected));
+    EXPECT_EQ(Lines(output), Lines(expected));
 
     EXPECT_EQ(RunCommand("unzip -t -qq '" + jar + "'", output), 0) << output;
 
     ASSERT_EQ(RunCommand("java '" PAGINOR_FIXTURES_DIR "/JarCheck.java' '" + jar + "'", output), 0);
-    std::string javaEntries, manifest, streamed;
-    for (const std::string& line : lines(output)) {
-        if (line.rfind("entry ", 0) == 0) javaEntries += line.substr(6) + "\n";
-        if (line.rfind("manifest ", 0) == 0) manifest += line.substr(9) + "\n";
-        if (line.rfind("streamed ", 0) == 0) streamed += line.substr(9) + "\n";
-    }
-    EXPECT_EQ(lines(javaEntries), lines(expected));
-    EXPECT_EQ(lines(manifest), lines("Manifest-Version: 1.0\nMIDlet-Name: Book\n"));
+    EXPECT_EQ(Lines(output, "entry "), Lines(expected));
+    EXPECT_EQ(Lines(output, "manifest "), Lines("Manifest-Version: 1.0\nMIDlet-Name: Book\n"));
     // A reader of the archive as a stream meets the manifest first.
-    EXPECT_EQ(lines(streamed), lines(manifest));
+    EXPECT_EQ(Lines(output, "streamed "), Lines(output, "manifest "));
 }
 
 TEST(JarWriter, EmptyFolderStaysAnEntryAndARerunReplacesTheArchive) {
@@ -325,4 +335,179 @@ TEST(JarWriter, MissingFolderOrUnwritableArchiveIsAnError) {
     TTempFolder temp;
     EXPECT_THROW(MakeJar(temp.Path / "a.jar", temp.Path / "missing"), TBookError);
     EXPECT_THROW(MakeJar(temp.Path / "missing" / "a.jar", temp.Path), TBookError);
+}
+
+namespace {
+
+// A midlet's worth of entries through the entry interface: the manifest
+// first, a class as a ready deflate stream, book pieces of many sizes (one
+// empty), a picture that does not compress and a file with a name beyond
+// ASCII.
+struct TEntrySample {
+    std::string ClassBytes = Compressible(3000) + RandomBytes(200);
+    std::vector<std::pair<std::string, std::string>> Files;
+
+    TEntrySample() {
+        Files.emplace_back("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n");
+        Files.emplace_back("TBook.class", ClassBytes);
+        for (int i = 0; i < 60; ++i)
+            Files.emplace_back("book" + std::to_string(i) + ".dat",
+                               Prose(static_cast<size_t>(i * 997 % 9000), i));
+        Files.emplace_back("1.png", RandomBytes(70000));
+        Files.emplace_back("\xd0\x9a\xd0\xbd\xd0\xb8\xd0\xb3\xd0\xb0.txt", Compressible(5000));
+    }
+
+    // The names in the order they were added, folders included.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names = {"META-INF/"};
+        for (const auto& [name, bytes] : Files)
+            names.push_back(name);
+        return names;
+    }
+
+    std::string Write(const fs::path& jar, int level, unsigned threads) const {
+        TJarWriter writer(jar, level, 1700000000, threads);
+        writer.AddFolder("META-INF/");
+        for (const auto& [name, bytes] : Files) {
+            if (name == "TBook.class")
+                writer.AddDeflatedEntry(name, RawDeflate(bytes, 12), Crc32(bytes), bytes.size());
+            else
+                writer.AddEntry(name, bytes);
+        }
+        writer.Finish();
+        return ReadBytes(jar);
+    }
+};
+
+} // namespace
+
+TEST(JarWriter, EntriesKeepTheirOrderAndBytesAtEveryLevelWhateverTheThreads) {
+    TTempFolder temp;
+    const TEntrySample sample;
+    uint64_t levelOneBook = 0, levelTwelveBook = 0; // compressed book pieces
+    for (int level = 1; level <= 12; ++level) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        const std::string single = sample.Write(temp.Path / "one.jar", level, 1);
+        for (unsigned threads : {2u, 5u})
+            EXPECT_EQ(sample.Write(temp.Path / "many.jar", level, threads), single)
+                << threads << " threads";
+        const auto entries = ReadArchive(single);
+        std::vector<std::string> names;
+        for (const auto& e : entries)
+            names.push_back(e.Name);
+        ASSERT_EQ(names, sample.Names());
+        for (size_t k = 1; k < entries.size(); ++k) {
+            SCOPED_TRACE(entries[k].Name);
+            const std::string& original = sample.Files[k - 1].second;
+            EXPECT_EQ(entries[k].Data, original);
+            EXPECT_EQ(entries[k].Method, original.empty() ? 0u : 8u);
+            char crc[16];
+            std::snprintf(crc, sizeof crc, "%x", entries[k].Crc);
+            EXPECT_EQ(crc, original.empty() ? "0" : Crc(original));
+            EXPECT_EQ(entries[k].CentralExtra, entries[k].LocalExtra);
+            EXPECT_EQ(entries[k].LocalFixed, entries[k].CentralFixed.substr(0, 22));
+        }
+        // The ready stream is copied as it was given.
+        const std::string ready = RawDeflate(sample.ClassBytes, 12);
+        EXPECT_EQ(entries[2].CompressedSize, ready.size());
+        EXPECT_NE(single.find(ready), std::string::npos);
+        // A name beyond ASCII is flagged as UTF-8.
+        EXPECT_EQ(entries.back().Flags, 0x800u);
+        for (const auto& e : entries)
+            if (e.Name.starts_with("book") && (level == 1 || level == 12))
+                (level == 1 ? levelOneBook : levelTwelveBook) += e.CompressedSize;
+    }
+    EXPECT_LT(levelTwelveBook, levelOneBook);
+}
+
+TEST(JarWriter, EveryLevelOpensWithPythonUnzipAndJava) {
+    TTempFolder temp;
+    const TEntrySample sample;
+    std::string jars, expected;
+    for (int level = 1; level <= 12; ++level) {
+        const fs::path jar = temp.Path / ("level" + std::to_string(level) + ".jar");
+        sample.Write(jar, level, 2);
+        jars += " '" + jar.string() + "'";
+        std::string output;
+        EXPECT_EQ(RunCommand("unzip -t -qq '" + jar.string() + "'", output), 0) << output;
+    }
+    for (const auto& [name, bytes] : sample.Files)
+        expected += name + " " + std::to_string(bytes.size()) + " " + Crc(bytes) + "\n";
+    expected += "META-INF/ 0 0\n";
+
+    std::string output;
+    ASSERT_EQ(RunCommand(Python() +
+                             " -c \"import sys, zipfile\n"
+                             "for path in sys.argv[1:]:\n"
+                             "    z = zipfile.ZipFile(path)\n"
+                             "    assert z.testzip() is None\n"
+                             "    for i in z.infolist():\n"
+                             "        print(i.filename, len(z.read(i)), '%x' % i.CRC)\"" +
+                             jars,
+                         output),
+              0);
+    std::string twelveTimes;
+    for (int level = 1; level <= 12; ++level)
+        twelveTimes += expected;
+    EXPECT_EQ(Lines(output), Lines(twelveTimes));
+
+    ASSERT_EQ(RunCommand("java '" PAGINOR_FIXTURES_DIR "/JarCheck.java'" + jars, output), 0);
+    EXPECT_EQ(Lines(output, "entry "), Lines(twelveTimes));
+    EXPECT_EQ(Lines(output, "streamed ").size(), 12u) << "the manifest comes first in every JAR";
+}
+
+TEST(JarWriter, EntryTimeIsTheGivenTimeInUtcWithinTheDosRange) {
+    struct TCase {
+        int64_t Time;
+        unsigned Year, Month, Day, Hour, Minute, Second;
+    };
+    const TCase cases[] = {
+        {1700000000, 2023, 11, 14, 22, 13, 20},
+        {1700000001, 2023, 11, 14, 22, 13, 20}, // two-second steps
+        {0, 1980, 1, 1, 0, 0, 0},               // before 1980: its first day
+        {-5, 1980, 1, 1, 0, 0, 0},
+        {7258118400, 2107, 12, 31, 23, 59, 58}, // 2200: the last time there is
+    };
+    // A zone far from UTC: the entries must not depend on it.
+    setenv("TZ", "Pacific/Kiritimati", 1);
+    tzset();
+    TTempFolder temp;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Time);
+        {
+            TJarWriter writer(temp.Path / "t.jar", 1, c.Time);
+            writer.AddFolder("META-INF/");
+            writer.AddEntry("a.txt", "a");
+            writer.Finish();
+        }
+        for (const auto& e : ReadArchive(ReadBytes(temp.Path / "t.jar"))) {
+            const uint32_t time = Le16(e.CentralFixed, 6), date = Le16(e.CentralFixed, 8);
+            EXPECT_EQ((date >> 9) + 1980, c.Year);
+            EXPECT_EQ((date >> 5) & 15, c.Month);
+            EXPECT_EQ(date & 31, c.Day);
+            EXPECT_EQ(time >> 11, c.Hour);
+            EXPECT_EQ((time >> 5) & 63, c.Minute);
+            EXPECT_EQ((time & 31) * 2, c.Second);
+        }
+    }
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(JarWriter, LevelOutsideOneToTwelveIsRefusedBeforeAnyFileIsMade) {
+    TTempFolder temp;
+    for (int level : {0, 13, -1}) {
+        SCOPED_TRACE(level);
+        EXPECT_THROW(TJarWriter(temp.Path / "bad.jar", level, 0), TBookError);
+        EXPECT_FALSE(fs::exists(temp.Path / "bad.jar"));
+    }
+}
+
+TEST(JarWriter, TheSameFolderTwiceGivesTheSameBytes) {
+    TSampleFolder sample;
+    const std::string first = ReadBytes(sample.Jar);
+    // Newer file times do not reach the archive: the entry time is given.
+    fs::last_write_time(sample.Base / "book0.dat", fs::file_time_type::clock::now());
+    MakeJar(sample.Jar, sample.Base);
+    EXPECT_EQ(ReadBytes(sample.Jar), first);
 }

@@ -114,12 +114,16 @@ TEST(BookFiles, UnwritableFolderNamesTheFileInTheError) {
 TEST(Settings, CheckValueFollowsTheShiftAndXorRule) {
     EXPECT_EQ(PasswordCheckValue(u"\x21\x22", 3), 0x64);
     EXPECT_EQ(PasswordCheckValue(u"", 1234), 0);
-    const std::u16string check = MakeCheckString();
+    const std::u16string check = MakeCheckString("Book\n1700000000");
     ASSERT_EQ(check.size(), 16u);
     for (char16_t c : check) {
         EXPECT_GE(c, 32);
         EXPECT_LT(c, 32 + 30000);
     }
+    // The same key gives the same string; another book or time another.
+    EXPECT_EQ(MakeCheckString("Book\n1700000000"), check);
+    EXPECT_NE(MakeCheckString("Book\n1700000002"), check);
+    EXPECT_NE(MakeCheckString("Book2\n1700000000"), check);
     // Bits above the low 16 of the password change nothing.
     EXPECT_EQ(PasswordCheckValue(check, 4711), PasswordCheckValue(check, 4711 + (5 << 16)));
     EXPECT_NE(PasswordCheckValue(check, 4711), PasswordCheckValue(check, 4712));
@@ -379,9 +383,14 @@ TEST(Descriptors, ReadmeNamesTheBookAndItsSource) {
     TBookConfig c;
     c.BookName = u"Novel";
     c.TextFileName = u"/books/novel.txt";
-    const std::string readme = ComposeReadme(c, 0);
+    // The date is the given time in UTC, whatever the machine's zone.
+    setenv("TZ", "Asia/Tokyo", 1);
+    tzset();
+    const std::string readme = ComposeReadme(c, 1700000000);
+    unsetenv("TZ");
+    tzset();
     EXPECT_TRUE(std::regex_match(
         readme, std::regex("Java book \\[Novel\\] created from \\[/books/novel.txt\\] file on "
-                           "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n\r\n\r\n[^\r\n]+\r\n")))
+                           "2023-11-14 22:13:20 UTC\r\n\r\n\r\n[^\r\n]+\r\n")))
         << readme;
 }

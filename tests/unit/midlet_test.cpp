@@ -192,24 +192,15 @@ TEST(MidletAssembly, NamesThatWouldBreakTheDescriptorsAreMadeSafe) {
 TEST(MidletAssembly, ResourcesAreRestoredToTheirPlainBytes) {
     TMidletFolders f;
     TBookMidlet midlet(f.Config);
-    // 600 bytes: the mask repeats every 256 bytes.
-    std::string plain(600, '\0');
-    for (size_t i = 0; i < plain.size(); ++i)
-        plain[i] = static_cast<char>(i * 7 + 3);
-    std::vector<unsigned char> stored(plain.size());
-    for (size_t i = 0; i < plain.size(); ++i)
-        stored[i] = static_cast<unsigned char>(plain[i]) ^ (i & 255);
-    const std::u16string path = f.Config.Temp1Dir + u"/r.bin";
-    midlet.WriteResource(stored.data(), stored.size(), path);
-    EXPECT_EQ(ReadBytes(ToPath(path)), plain);
-    midlet.WriteResource(stored.data(), 0, path);
-    EXPECT_EQ(fs::file_size(ToPath(path)), 0u);
-    // The embedded classes come out as class files.
+    // The embedded classes come out as class files, the pictures as PNG.
     midlet.WriteReaderClasses();
     EXPECT_EQ(ReadBytes(f.Temp.Path / "temp1" / "TBookMIDlet.class").substr(0, 4),
               "\xCA\xFE\xBA\xBE");
+    const std::u16string path = f.Config.Temp1Dir + u"/r.png";
+    midlet.WriteResource(kDefaultPictures[1], path);
+    EXPECT_EQ(ReadBytes(ToPath(path)), RestoredResource(kDefaultPictures[1]));
     try {
-        midlet.WriteResource(stored.data(), 1, u"/nonexistent-folder/x");
+        midlet.WriteResource(kDefaultPictures[0], u"/nonexistent-folder/x");
         FAIL();
     } catch (const TBookError& e) {
         EXPECT_EQ(std::string(e.what()), "Can't save file /nonexistent-folder/x");

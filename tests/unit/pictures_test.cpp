@@ -1,10 +1,12 @@
 // Book pictures: the five picture modes over small real pictures that the
 // test draws itself, the rules and "noresize", and hostile input.
 #include "core/bVar.h"
+#include "maker/bImport.h"
 #include "midlet/bMidlet.h"
 #include "midlet_temp.h"
 #include "picture_support.h"
 #include "platform/PictureConverter.h"
+#include "text_support.h"
 
 #include <gtest/gtest.h>
 #include <wand/MagickWand.h>
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 using namespace paginor;
+using paginor::testing::CaptureLog;
 using paginor::testing::DrawPicture;
 using paginor::testing::ReadBack;
 using paginor::testing::TLook;
@@ -466,22 +469,20 @@ TEST_F(PicturesTest, PictureLinksLeadToTheStoredPictureOfTheirFile) {
     }
 }
 
-TEST_F(PicturesTest, APictureLinkToABadFileEndsTheMidletLikeAPictureTag) {
+TEST_F(PicturesTest, APictureLinkToABadFileIsTreatedLikeAPictureTag) {
     WriteBytes(Pics / "notes.png", "plain text\n");
-    struct {
-        int Mode;
-        std::string Source;
-        std::string Expected;
-    } const cases[] = {
-        {3, "missing.png", "File not found"},
-        {2, "notes.png", "not a PNG, JPEG, GIF or BMP picture"},
-        {1, "notes.png", "! Can't save picture file "},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Source);
-        Config.ImageMode = c.Mode;
-        Text.Links = {{u"i" + Pic(c.Source), 0, 0, 0, 1, 'i'}};
-        ExpectConversionFails(c.Source, {c.Expected});
+    Config.ImageMode = 3;
+    Text.Links = {{u"i" + Pic("missing.png"), 0, 0, 0, 1, 'i'}};
+    ExpectConversionFails("missing.png", {"File not found"});
+    for (const int mode : {1, 2}) {
+        Config.ImageMode = mode;
+        Text.Links = {{u"i" + Pic("notes.png"), 0, 0, 0, 1, 'i'}};
+        Midlet.BookText = &Text;
+        const std::string log = CaptureLog([&] { Midlet.ConvertBookPictures(); });
+        EXPECT_NE(log.find("? Picture " + ToUtf8(Pic("notes.png")) + " can't be read"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(Text.Links[0].Target, u"i");
         EXPECT_TRUE(OutFiles().empty());
     }
 }
@@ -578,7 +579,7 @@ struct TBadCase {
     std::vector<std::string> Expected; // parts of the message
 };
 
-TEST_F(PicturesTest, BadPicturesAndRulesEndTheMidletWithAClearMessage) {
+TEST_F(PicturesTest, UnreadablePicturesAreLeftOutAndBadRulesEndTheMidlet) {
     DrawPicture(Pics / "good.png", "png:", 300, 200, TLook::Photo);
     const std::string good = FileBytes(Pics / "good.png");
     WriteBytes(Pics / "truncated.png", good.substr(0, good.size() / 2));
@@ -590,13 +591,41 @@ TEST_F(PicturesTest, BadPicturesAndRulesEndTheMidletWithAClearMessage) {
     const std::string outside = (Root / "written-outside.png").string();
     const std::u16string outside16 = FromPath(Root / "written-outside.png");
 
-    const std::vector<TBadCase> cases = {
-        {"missing", 3, "missing.png", u"", {"Can't convert picture file ", "File not found"}},
+    // A picture that is there but cannot be read is left out, said in one
+    // line naming it; the record then names no picture.
+    const std::vector<TBadCase> unreadable = {
         {"truncated PNG", 3, "truncated.png", u"", {"damaged"}},
         {"image bomb", 2, "bomb.png", u"", {"too large: 30000x30000 pixels"}},
         {"text file", 4, "notes.png", u"", {"not a PNG, JPEG, GIF or BMP picture"}},
         {"empty file", 3, "empty.png", u"", {"not a PNG, JPEG, GIF or BMP picture"}},
         {"system file", 2, "passwd.jpg", u"", {"not a PNG, JPEG, GIF or BMP picture"}},
+        {"text file, copied as it is", 1, "notes.png", u"", {"not a PNG, JPEG, GIF or BMP"}},
+        {"enlarging past the limits", 3, "good.png", u"-resize 20000x20000", {"Can't convert"}},
+    };
+    for (const auto& c : unreadable) {
+        SCOPED_TRACE(c.Title);
+        Config.ImageMode = c.Mode;
+        Links({(c.Rule.empty() ? u"" : u"[" + c.Rule + u"] ") + Pic(c.Source), Pic("good.png")});
+        Midlet.BookText = &Text;
+        const std::string log = CaptureLog([&] { Midlet.ConvertBookPictures(); });
+        const std::string line =
+            "? Picture " + ToUtf8(Pic(c.Source)) + " can't be read and is left out: ";
+        EXPECT_NE(log.find(line), std::string::npos) << log;
+        for (const auto& part : c.Expected)
+            EXPECT_NE(log.find(part), std::string::npos) << log;
+        // The next picture takes the number; nothing of the failed one stays.
+        EXPECT_EQ(Text.Links[1].Target, u"I");
+        EXPECT_TRUE(Text.Links[3].Target == u"I1.png" || Text.Links[3].Target == u"I1.jpg")
+            << ToUtf8(Text.Links[3].Target);
+        EXPECT_EQ(OutFiles().size(), 1u);
+        for (const auto& entry : fs::directory_iterator(Root / "temp1"))
+            fs::remove(entry);
+    }
+
+    // Pictures that do not exist, and rules the converter refuses, are the
+    // tags' faults and end the midlet.
+    const std::vector<TBadCase> cases = {
+        {"missing", 3, "missing.png", u"", {"Can't convert picture file ", "File not found"}},
         {"folder", 3, "folder.png", u"", {"not a plain file"}},
         {"-write", 3, "good.png", u"-resize 10x10 -write " + outside16, {"-write is not allowed"}},
         {"@file", 3, "good.png", u"@/etc/passwd", {"@/etc/passwd is not allowed"}},
@@ -619,11 +648,6 @@ TEST_F(PicturesTest, BadPicturesAndRulesEndTheMidletWithAClearMessage) {
          u"-strip -strip -strip -strip -strip -strip -strip "
          u"-strip -strip -strip -strip",
          {"11 options, more than the ten"}},
-        {"enlarging past the limits",
-         3,
-         "good.png",
-         u"-resize 20000x20000",
-         {"Can't convert picture file "}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Title);
@@ -638,25 +662,31 @@ TEST_F(PicturesTest, BadPicturesAndRulesEndTheMidletWithAClearMessage) {
     }
 }
 
-TEST_F(PicturesTest, ModeOneRefusesToCopyWhatIsNotAPicture) {
+TEST_F(PicturesTest, ModeOneNeverCopiesWhatIsNotAPicture) {
     WriteBytes(Pics / "notes.png", "plain text\n");
     fs::create_symlink("/etc/passwd", Pics / "passwd.jpg");
-    for (const char* name : {"notes.png", "passwd.jpg", "missing.gif"}) {
+    Config.ImageMode = 1;
+    for (const char* name : {"notes.png", "passwd.jpg"}) {
         SCOPED_TRACE(name);
-        Config.ImageMode = 1;
         Links({Pic(name)});
         Midlet.BookText = &Text;
-        const std::string target =
-            ToUtf8(Config.Temp1Dir) + (TBookMidlet::IsPngName(Pic(name)) ? "/1.png" : "/1.jpg");
-        try {
-            Midlet.ConvertBookPictures();
-            ADD_FAILURE() << "no error";
-        } catch (const TBookError& error) {
-            EXPECT_EQ(std::string(error.what()),
-                      "! Can't save picture file " + ToUtf8(Pic(name)) + " -> " + target);
-        }
+        const std::string log = CaptureLog([&] { Midlet.ConvertBookPictures(); });
+        EXPECT_NE(log.find("? Picture " + ToUtf8(Pic(name)) + " can't be read and is left out"),
+                  std::string::npos)
+            << log;
         EXPECT_TRUE(OutFiles().empty());
     }
+    // A picture that is not there at all fails the midlet, as the tag names it.
+    Links({Pic("missing.gif")});
+    try {
+        Midlet.ConvertBookPictures();
+        ADD_FAILURE() << "no error";
+    } catch (const TBookError& error) {
+        EXPECT_EQ(std::string(error.what()), "! Can't save picture file " +
+                                                 ToUtf8(Pic("missing.gif")) + " -> " +
+                                                 ToUtf8(Config.Temp1Dir) + "/1.jpg");
+    }
+    EXPECT_TRUE(OutFiles().empty());
 }
 
 TEST(PictureConverter, ResourceLimitsStopABombWhoseHeaderIsNotChecked) {
@@ -755,6 +785,61 @@ TEST_F(PicturesTest, PhonePngKeepsAFittingPngAndConvertsEverythingElse) {
         EXPECT_EQ(back.Height, c.Height);
         EXPECT_EQ(FileBytes(Out("out.png")) == FileBytes(Pics / c.Source), c.Copied);
     }
+}
+
+// The colour type a PNG's header names (3: palette).
+int PngColourType(const fs::path& path) {
+    const std::string bytes = FileBytes(path);
+    return bytes.size() > 25 ? static_cast<unsigned char>(bytes[25]) : -1;
+}
+
+TEST_F(PicturesTest, SmallestPngTakesAFaithfulPaletteOnlyWhenItIsSmaller) {
+    DrawPicture(Pics / "photo.png", "png:", 176, 208, TLook::Photo);
+    DrawPicture(Pics / "drawing.png", "png:", 176, 208, TLook::Drawing);
+    {
+        // The photo with transparency: a palette would lose it.
+        paginor::testing::TWand wand(NewMagickWand());
+        ASSERT_TRUE(MagickReadImage(wand.get(), ("png:" + (Pics / "photo.png").string()).c_str()));
+        ASSERT_TRUE(MagickSetImageAlphaChannel(wand.get(), SetAlphaChannel));
+        ASSERT_TRUE(MagickWriteImage(wand.get(), ("png:" + (Pics / "clear.png").string()).c_str()));
+    }
+    const struct {
+        const char* Source;
+        bool Palette;
+    } cases[] = {
+        {"photo.png", true},    // thousands of colours
+        {"drawing.png", false}, // four colours: nothing to gain
+        {"clear.png", false},   // transparency kept
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Source);
+        fs::copy_file(Pics / c.Source, Out("out.png"), fs::copy_options::overwrite_existing);
+        const std::string before = FileBytes(Out("out.png"));
+        const int64_t saved = TPictureConverter::MakeSmallestPng(Out("out.png"));
+        const std::string after = FileBytes(Out("out.png"));
+        EXPECT_EQ(saved, static_cast<int64_t>(before.size() - after.size()));
+        EXPECT_EQ(saved > 0, c.Palette);
+        if (c.Palette) {
+            EXPECT_EQ(PngColourType(Out("out.png")), 3);
+        }
+        const TReadBack back = ReadBack(Out("out.png"));
+        EXPECT_EQ(back.Format, "PNG");
+        EXPECT_EQ(back.Width, 176u);
+        EXPECT_EQ(back.Height, 208u);
+        if (!c.Palette) {
+            EXPECT_EQ(after, before);
+        }
+    }
+    WriteBytes(Out("bad.png"), "not a picture");
+    EXPECT_THROW(TPictureConverter::MakeSmallestPng(Out("bad.png")), TBookError);
+
+    // A photograph's cover becomes a palette PNG within the smallest screen.
+    DrawPicture(Pics / "cover.jpg", "jpeg:", 600, 800, TLook::Photo);
+    const TBookObject log;
+    ASSERT_TRUE(MakeCoverPicture(log, (Pics / "cover.jpg").string(), Out("splash.png").string(),
+                                 "cover.jpg"));
+    EXPECT_EQ(PngColourType(Out("splash.png")), 3);
+    EXPECT_EQ(ReadBack(Out("splash.png")).Height, kSmallestScreen.Height);
 }
 
 TEST_F(PicturesTest, PhonePngRefusesWhatIsNotAPictureNamingTheFile) {

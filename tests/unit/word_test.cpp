@@ -144,7 +144,7 @@ TEST_F(WordImport, LogLinesFollowTheWalk) {
         << log;
 }
 
-TEST_F(WordImport, FirstPictureOfAParagraphIsStoredAsPngOrJpeg) {
+TEST_F(WordImport, EveryPictureOfAParagraphIsStoredAsPngOrJpeg) {
     CopyPicture("small.png", "red.png");
     CopyPicture("small.jpeg", "pics/photo.jpg");
     CopyPicture("small.gif", "pics/moving.gif");
@@ -156,20 +156,23 @@ TEST_F(WordImport, FirstPictureOfAParagraphIsStoredAsPngOrJpeg) {
                                   "<p><img src=\"pics/missing.png\"><img src=\"blue.png\"></p>");
     std::string text;
     const std::string log = CaptureLog([&] { text = Import(page); });
-    EXPECT_EQ(text, "First and\r<#image " + Picture("0.png") + ">\r\n\r<#image [-resize 10x10]" +
-                        Picture("1.jpg") + ">\r\n\r<#image [noresize]" + Picture("2.png") +
-                        ">\r\n\r\r\n");
+    EXPECT_EQ(text, "First and\r<#image " + Picture("0.png") + "><#image " + Picture("1.png") +
+                        ">\r\n\r<#image [-resize 10x10]" + Picture("2.jpg") +
+                        ">\r\n\r<#image [noresize]" + Picture("3.png") + ">\r\n\r<#image " +
+                        Picture("4.png") + ">\r\n");
     EXPECT_EQ(ReadBytes(Picture("0.png")), ReadBytes(kCorpus / "small.png"));
-    EXPECT_EQ(ReadBytes(Picture("1.jpg")), ReadBytes(kCorpus / "small.jpeg"));
-    // The GIF became a PNG; the missing picture left nothing behind.
-    EXPECT_TRUE(ReadBytes(Picture("2.png")).starts_with("\x89PNG"));
-    EXPECT_EQ(PictureFiles(), (std::vector<std::string>{"0.png", "1.jpg", "2.png"}));
+    EXPECT_EQ(ReadBytes(Picture("2.jpg")), ReadBytes(kCorpus / "small.jpeg"));
+    // The GIF became a PNG; the missing picture left nothing behind, and the
+    // picture after it is kept.
+    EXPECT_TRUE(ReadBytes(Picture("3.png")).starts_with("\x89PNG"));
+    EXPECT_EQ(PictureFiles(),
+              (std::vector<std::string>{"0.png", "1.png", "2.jpg", "3.png", "4.png"}));
     const std::string size = std::to_string(fs::file_size(kCorpus / "small.png"));
     EXPECT_NE(log.find("  + Loaded image [0.png], size [" + size + "] bytes from MS Word\n"),
               std::string::npos)
         << log;
     EXPECT_NE(log.find("  - Can't find any image with appropriate format.\n"), std::string::npos);
-    EXPECT_NE(log.find("  + MS Word file loaded, total paragpahs 4, pictures 3\n"),
+    EXPECT_NE(log.find("  + MS Word file loaded, total paragpahs 4, pictures 5\n"),
               std::string::npos);
 
     // ImageMode 0: no image tags, no files, no pictures counted.
@@ -192,7 +195,8 @@ TEST_F(WordImport, WhatIsNotAPictureIsLeftOut) {
     });
     EXPECT_EQ(text, P("a") + P(""));
     EXPECT_TRUE(PictureFiles().empty());
-    EXPECT_NE(log.find("- Picture notes.png: not a PNG, JPEG, GIF or BMP picture"),
+    EXPECT_NE(log.find("? Picture notes.png can't be read (not a PNG, JPEG, GIF or BMP picture): "
+                       "left out"),
               std::string::npos)
         << log;
 }
@@ -257,3 +261,27 @@ TEST(HtmlPage, DeepNestingAndEmptyPagesAreHarmless) {
 }
 
 } // namespace
+
+// A page's details become BookInfo as "title, author", skipping what is
+// empty; a BookInfo the configuration sets stays.
+TEST_F(WordImport, PageDetailsBecomeTheBookInfo) {
+    const struct {
+        std::string Head;
+        std::u16string Configured;
+        std::u16string Expected;
+    } cases[] = {
+        {"<title> The   Harbour </title><meta name=\"Author\" content=\"Ann Lee\">", u"",
+         u"The Harbour, Ann Lee"},
+        {"<meta name=\"DC.title\" content=\"Dublin\"><meta name=\"dc.creator\" content=\"J. J.\">",
+         u"", u"Dublin, J. J."},
+        {"<title></title><meta name=\"author\" content=\"Only Author\">", u"", u"Only Author"},
+        {"<title>Untold</title>", u"", u"Untold"},
+        {"", u"", u""},
+        {"<title>The Harbour</title>", u"Set by me", u"Set by me"},
+    };
+    for (const auto& c : cases) {
+        Config.BookInfo = c.Configured;
+        Import("<html><head>" + c.Head + "</head><body><p>Text</p></body></html>");
+        EXPECT_EQ(ToUtf8(Config.BookInfo), ToUtf8(c.Expected)) << c.Head;
+    }
+}

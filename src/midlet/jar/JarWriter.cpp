@@ -1,5 +1,6 @@
 #include "midlet/jar/JarWriter.h"
 
+#include "config/bConfig.h"
 #include "core/bObject.h"
 #include "core/bVar.h"
 #include "midlet/bByteOrder.h"
@@ -8,9 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <memory>
+#include <libdeflate.h>
 #include <sys/stat.h>
-#include <zlib.h>
 
 namespace paginor {
 
@@ -27,9 +27,6 @@ constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kFolderFlags = 2;
 constexpr uint16_t kUtf8NameFlag = 0x0800; // only set for a name beyond ASCII
-constexpr int kDeflateLevel = 1;
-constexpr int kRawDeflateWindowBits = -15;
-constexpr int kDeflateMemLevel = 8;
 
 // The NU extra field: "NUCX", the name's length in UTF-16 code units, the
 // name in UTF-16 little-endian.
@@ -47,7 +44,11 @@ constexpr uint64_t kMax32 = 0xFFFFFFFEull;
 constexpr uint64_t kMaxEntries = 0xFFFEull;
 constexpr uint64_t kMax16 = 0xFFFFull;
 
-constexpr size_t kChunkSize = 64 * 1024;
+// The window of entries added but not yet written: a few per thread, and
+// no more bytes than this unless one entry alone is larger.
+constexpr size_t kWindowPerThread = 4;
+constexpr size_t kWindowBytes = 16 * 1024 * 1024;
+constexpr unsigned kMostThreads = 8;
 
 constexpr std::string_view kManifestFolder = "META-INF/";
 constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
@@ -124,81 +125,65 @@ std::string EndRecord(uint64_t entries, uint64_t directorySize, uint64_t directo
     return out;
 }
 
-// Modification time in MS-DOS form (local time, two-second steps, 1980-2107).
-void SetDosTime(TJarEntry& entry, std::time_t time) {
-    std::tm local{};
-    localtime_r(&time, &local);
-    int year = local.tm_year + 1900;
-    if (year < 1980) {
-        local = std::tm{};
-        local.tm_mday = 1;
-        year = 1980;
+// The entry time in MS-DOS form: UTC, so that the archive does not depend on
+// the time zone of the machine; two-second steps, 1980-2107.
+void DosTimeOf(int64_t time, uint16_t& dosTime, uint16_t& dosDate) {
+    const std::time_t clock = static_cast<std::time_t>(time);
+    std::tm utc{};
+    if (!gmtime_r(&clock, &utc) || utc.tm_year + 1900 < 1980) {
+        utc = std::tm{};
+        utc.tm_year = 80;
+        utc.tm_mday = 1;
     }
-    year = std::min(year, 2107);
-    entry.DosDate =
-        static_cast<uint16_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
-    entry.DosTime =
-        static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    if (utc.tm_year + 1900 > 2107) {
+        utc = std::tm{};
+        utc.tm_year = 2107 - 1900;
+        utc.tm_mon = 11;
+        utc.tm_mday = 31;
+        utc.tm_hour = 23;
+        utc.tm_min = 59;
+        utc.tm_sec = 58;
+    }
+    dosDate =
+        static_cast<uint16_t>(((utc.tm_year - 80) << 9) | ((utc.tm_mon + 1) << 5) | utc.tm_mday);
+    dosTime = static_cast<uint16_t>((utc.tm_hour << 11) | (utc.tm_min << 5) | (utc.tm_sec / 2));
 }
 
-TJarEntry NewEntry(const std::string& name, const struct stat* info) {
-    if (name.size() > kMax16 || kNuExtraFixedSize + 4 + 2 * FromUtf8(name).size() > kMax16)
-        throw TBookError("File name too long for the archive: " + name);
-    TJarEntry entry;
-    entry.Name = name;
-    if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }))
-        entry.Flags |= kUtf8NameFlag;
-    SetDosTime(entry, info ? info->st_mtime : std::time(nullptr));
-    if (!info) {
-        entry.ExternalAttributes = kAttrArchive;
-    } else if (S_ISDIR(info->st_mode)) {
-        entry.ExternalAttributes = kAttrDirectory;
-    } else {
-        entry.ExternalAttributes = kAttrArchive;
-        if (!(info->st_mode & S_IWUSR)) entry.ExternalAttributes |= kAttrReadOnly;
-    }
-    return entry;
+// libdeflate's level for a JarCompression value.
+int LibdeflateLevel(int jarCompression) {
+    if (jarCompression < kJarCompressionMin || jarCompression > kJarCompressionMax)
+        throw TBookError("JarCompression " + std::to_string(jarCompression) + " is out of range (" +
+                         std::to_string(kJarCompressionMin) + ".." +
+                         std::to_string(kJarCompressionMax) + ")");
+    return jarCompression;
 }
 
-// One raw deflate stream (no zlib header), level 1.
-class TRawDeflater {
+} // namespace
+
+// One libdeflate compressor: a thread compresses with its own.
+class TJarWriter::TCompressor {
 public:
-    TRawDeflater() {
-        if (deflateInit2(&Stream, kDeflateLevel, Z_DEFLATED, kRawDeflateWindowBits,
-                         kDeflateMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw TBookError("Can't start deflate compression");
+    explicit TCompressor(int level) : Handle(libdeflate_alloc_compressor(level)) {
+        if (!Handle) throw TBookError("Can't start deflate compression");
     }
-    ~TRawDeflater() { deflateEnd(&Stream); }
-    TRawDeflater(const TRawDeflater&) = delete;
-    TRawDeflater& operator=(const TRawDeflater&) = delete;
+    ~TCompressor() { libdeflate_free_compressor(Handle); }
+    TCompressor(const TCompressor&) = delete;
+    TCompressor& operator=(const TCompressor&) = delete;
 
-    // Compresses the bytes (or, with finish, the end of the stream) and hands
-    // the compressed output to the file; returns the bytes written.
-    uint64_t Deflate(std::string_view bytes, bool finish, TOutputFile& out) {
-        Stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-        Stream.avail_in = static_cast<uInt>(bytes.size());
-        uint64_t written = 0;
-        char buffer[kChunkSize];
-        int result = Z_OK;
-        do {
-            Stream.next_out = reinterpret_cast<Bytef*>(buffer);
-            Stream.avail_out = sizeof buffer;
-            result = deflate(&Stream, finish ? Z_FINISH : Z_NO_FLUSH);
-            if (result == Z_STREAM_ERROR) throw TBookError("Deflate compression failed");
-            const size_t produced = sizeof buffer - Stream.avail_out;
-            out.Write(std::string_view(buffer, produced));
-            written += produced;
-        } while (Stream.avail_out == 0 || (finish && result != Z_STREAM_END));
-        return written;
+    std::string Deflate(std::string_view bytes) const {
+        std::string out(libdeflate_deflate_compress_bound(Handle, bytes.size()), '\0');
+        const size_t size =
+            libdeflate_deflate_compress(Handle, bytes.data(), bytes.size(), out.data(), out.size());
+        if (size == 0) throw TBookError("Deflate compression failed");
+        out.resize(size);
+        return out;
     }
 
 private:
-    z_stream Stream{};
+    libdeflate_compressor* Handle;
 };
 
-struct TFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+namespace {
 
 std::string ErrnoText() {
     return SystemErrorText(errno);
@@ -206,9 +191,33 @@ std::string ErrnoText() {
 
 } // namespace
 
-TOutputFile& TJarWriter::Out() {
-    if (!Archive) throw TBookError("The archive is not open");
-    return *Archive;
+std::string RawDeflate(std::string_view bytes, int libdeflateLevel) {
+    return TJarWriter::TCompressor(libdeflateLevel).Deflate(bytes);
+}
+
+uint32_t Crc32(std::string_view bytes) {
+    return libdeflate_crc32(0, bytes.data(), bytes.size());
+}
+
+TJarWriter::TJarWriter(const fs::path& fileName, int level, int64_t entryTime, unsigned threads)
+    : FileName(fileName), Level(LibdeflateLevel(level)), Archive(fileName) {
+    DosTimeOf(entryTime, DosTime, DosDate);
+    if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
+    WindowLimit = kWindowPerThread * threads;
+    // One thread: the caller compresses, and the window holds one entry.
+    if (threads == 1) WindowLimit = 1;
+    for (unsigned i = 0; threads > 1 && i < threads; ++i)
+        Workers.emplace_back([this] { WorkerLoop(); });
+}
+
+TJarWriter::~TJarWriter() {
+    {
+        std::lock_guard guard(Lock);
+        Stopping = true;
+    }
+    WorkArrived.notify_all();
+    for (std::thread& worker : Workers)
+        worker.join();
 }
 
 void TJarWriter::CheckFits(uint64_t value, const char* what) const {
@@ -217,30 +226,173 @@ void TJarWriter::CheckFits(uint64_t value, const char* what) const {
                          " beyond 4 GiB), which this writer does not write");
 }
 
-void TJarWriter::BeginArchive() {
-    Entries.clear();
-    Archive.reset();
-    Archive.emplace(FileName);
+TJarEntry TJarWriter::NewEntry(std::string name, uint32_t attributes) {
+    if (name.size() > kMax16 || kNuExtraFixedSize + 4 + 2 * FromUtf8(name).size() > kMax16)
+        throw TBookError("File name too long for the archive: " + name);
+    if (Entries.size() + Window.size() >= kMaxEntries)
+        throw TBookError("Archive " + FileName.string() + " would need ZIP64 extensions (" +
+                         std::to_string(Entries.size() + Window.size() + 1) +
+                         " entries, more than 65534), which this writer does not write");
+    TJarEntry entry;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; }))
+        entry.Flags |= kUtf8NameFlag;
+    entry.Name = std::move(name);
+    entry.DosTime = DosTime;
+    entry.DosDate = DosDate;
+    entry.ExternalAttributes = attributes;
+    return entry;
 }
 
-void TJarWriter::AddMatchingFiles() {
-    Out();
-    std::vector<TPendingEntry> pending;
-    CollectFolder(BaseDir, "", pending);
-    std::sort(pending.begin(), pending.end(), [](const auto& a, const auto& b) {
+void TJarWriter::AddFolder(std::string name) {
+    TJarEntry entry = NewEntry(std::move(name), kAttrDirectory);
+    entry.Flags |= kFolderFlags;
+    Add(std::move(entry), {}, false);
+}
+
+void TJarWriter::AddEntry(std::string name, std::string bytes) {
+    CheckFits(bytes.size(), "file size");
+    TJarEntry entry = NewEntry(std::move(name), kAttrArchive);
+    Add(std::move(entry), std::move(bytes), true);
+}
+
+void TJarWriter::AddDeflatedEntry(std::string name, std::string_view deflated, uint32_t crc32,
+                                  uint64_t size) {
+    CheckFits(size, "file size");
+    TJarEntry entry = NewEntry(std::move(name), kAttrArchive);
+    entry.Method = kMethodDeflated;
+    entry.Crc = crc32;
+    entry.Size = size;
+    Add(std::move(entry), std::string(deflated), false);
+}
+
+// The entry joins the window; with compress, its bytes are deflated (by a
+// worker when there are any). Entries leave the window in order, as soon as
+// they are ready, and the caller waits while the window is full.
+void TJarWriter::Add(TJarEntry entry, std::string data, bool compress) {
+    auto pending = std::make_unique<TPending>();
+    pending->Entry = std::move(entry);
+    pending->Data = std::move(data);
+    if (compress && pending->Data.empty()) compress = false;
+    if (!compress) {
+        if (pending->Entry.Method == kMethodStored) pending->Entry.Size = pending->Data.size();
+        pending->Entry.CompressedSize = pending->Data.size();
+        pending->Ready = true;
+    }
+    TPending* job = pending.get();
+    {
+        std::lock_guard guard(Lock);
+        job->Held = job->Data.size();
+        WindowBytes += job->Held;
+        Window.push_back(std::move(pending));
+        if (compress && !Workers.empty()) Queue.push_back(job);
+    }
+    if (compress && Workers.empty()) {
+        if (!OwnCompressor) OwnCompressor = std::make_unique<TCompressor>(Level);
+        Compress(*job, *OwnCompressor);
+        job->Ready = true;
+    } else if (compress) {
+        WorkArrived.notify_one();
+    }
+    WriteReady(false);
+}
+
+void TJarWriter::Compress(TPending& pending, const TCompressor& compressor) {
+    try {
+        TJarEntry& entry = pending.Entry;
+        entry.Method = kMethodDeflated;
+        entry.Size = pending.Data.size();
+        entry.Crc = Crc32(pending.Data);
+        pending.Data = compressor.Deflate(pending.Data);
+        entry.CompressedSize = pending.Data.size();
+    } catch (...) {
+        pending.Error = std::current_exception();
+    }
+}
+
+void TJarWriter::WorkerLoop() {
+    std::unique_ptr<TCompressor> compressor;
+    std::unique_lock guard(Lock);
+    for (;;) {
+        WorkArrived.wait(guard, [this] { return Stopping || !Queue.empty(); });
+        if (Stopping) return;
+        TPending* job = Queue.front();
+        Queue.pop_front();
+        guard.unlock();
+        try {
+            if (!compressor) compressor = std::make_unique<TCompressor>(Level);
+            Compress(*job, *compressor);
+        } catch (...) {
+            job->Error = std::current_exception();
+        }
+        guard.lock();
+        job->Ready = true;
+        WorkDone.notify_all();
+    }
+}
+
+// Writes the ready entries at the front of the window; with wait, writes them
+// all, waiting for each. Without it, still waits while the window is over its
+// limits, so that memory stays bounded.
+void TJarWriter::WriteReady(bool wait) {
+    for (;;) {
+        std::unique_ptr<TPending> front;
+        {
+            std::unique_lock guard(Lock);
+            if (Window.empty()) return;
+            const bool full =
+                Window.size() > WindowLimit || (WindowBytes > kWindowBytes && Window.size() > 1);
+            if (wait || full)
+                WorkDone.wait(guard, [this] { return Window.front()->Ready; });
+            else if (!Window.front()->Ready)
+                return;
+            front = std::move(Window.front());
+            Window.pop_front();
+        }
+        if (front->Error) std::rethrow_exception(front->Error);
+        Write(*front);
+        std::lock_guard guard(Lock);
+        WindowBytes -= front->Held;
+    }
+}
+
+void TJarWriter::Write(TPending& pending) {
+    TJarEntry& entry = pending.Entry;
+    entry.HeaderOffset = Archive.Position();
+    CheckFits(entry.HeaderOffset, "archive size");
+    CheckFits(entry.CompressedSize, "compressed size");
+    Archive.Write(LocalHeader(entry));
+    Archive.Write(pending.Data);
+    Entries.push_back(entry);
+}
+
+void TJarWriter::AddFolderFiles(const fs::path& folder) {
+    std::vector<TFoundFile> found;
+    CollectFolder(folder, "", found);
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
         return std::pair(EntryRank(a.Name), std::string_view(a.Name)) <
                std::pair(EntryRank(b.Name), std::string_view(b.Name));
     });
-    for (const TPendingEntry& item : pending) {
-        if (item.Folder)
-            AddFolderEntry(item);
-        else
-            AddFileEntry(item.Path, item.Name);
+    for (TFoundFile& file : found) {
+        if (S_ISDIR(file.Info.st_mode)) {
+            AddFolder(std::move(file.Name));
+            continue;
+        }
+        // The size is checked before the file is read into memory.
+        CheckFits(static_cast<uint64_t>(file.Info.st_size), "file size");
+        std::string bytes;
+        try {
+            bytes = ReadWholeFile(file.Path);
+        } catch (const TBookError& e) {
+            throw TBookError("Can't read file " + file.Path.string() + " (" + e.what() + ")");
+        }
+        TJarEntry entry = NewEntry(std::move(file.Name), kAttrArchive);
+        if (!(file.Info.st_mode & S_IWUSR)) entry.ExternalAttributes |= kAttrReadOnly;
+        Add(std::move(entry), std::move(bytes), true);
     }
 }
 
 void TJarWriter::CollectFolder(const fs::path& folder, const std::string& prefix,
-                               std::vector<TPendingEntry>& pending) const {
+                               std::vector<TFoundFile>& found) const {
     struct stat archiveInfo {};
     const bool archiveKnown = ::stat(FileName.c_str(), &archiveInfo) == 0;
 
@@ -254,77 +406,25 @@ void TJarWriter::CollectFolder(const fs::path& folder, const std::string& prefix
         if (archiveKnown && info.st_dev == archiveInfo.st_dev && info.st_ino == archiveInfo.st_ino)
             continue;
         if (S_ISDIR(info.st_mode)) {
-            pending.push_back({prefix + name + "/", path, info, true});
-            CollectFolder(path, prefix + name + "/", pending);
+            found.push_back({prefix + name + "/", path, info});
+            CollectFolder(path, prefix + name + "/", found);
         } else if (S_ISREG(info.st_mode)) {
-            pending.push_back({prefix + name, path, info, false});
+            found.push_back({prefix + name, path, info});
         }
     }
     if (ec) throw TBookError("Can't list folder " + folder.string() + " (" + ec.message() + ")");
 }
 
-void TJarWriter::AddFolderEntry(const TPendingEntry& folder) {
-    Entries.push_back(NewEntry(folder.Name, &folder.Info));
-    TJarEntry& entry = Entries.back();
-    entry.Flags |= kFolderFlags;
-    entry.HeaderOffset = Out().Position();
-    CheckFits(entry.HeaderOffset, "archive size");
-    Out().Write(LocalHeader(entry));
-}
-
-void TJarWriter::AddFileEntry(const fs::path& file, const std::string& name) {
-    std::unique_ptr<std::FILE, TFileCloser> in(std::fopen(file.c_str(), "rb"));
-    if (!in) throw TBookError("Can't open file " + file.string() + " (" + ErrnoText() + ")");
-    struct stat info {};
-    const bool known = ::fstat(fileno(in.get()), &info) == 0;
-    if (known) CheckFits(static_cast<uint64_t>(info.st_size), "file size");
-    TJarEntry entry = NewEntry(name, known ? &info : nullptr);
-    entry.Method = kMethodDeflated;
-    entry.HeaderOffset = Out().Position();
-    CheckFits(entry.HeaderOffset, "archive size");
-    Out().Write(LocalHeader(entry));
-
-    TRawDeflater deflater;
-    uLong crc = crc32(0, nullptr, 0);
-    char buffer[kChunkSize];
-    for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof buffer, in.get());
-        if (got == 0) {
-            if (std::ferror(in.get()))
-                throw TBookError("Can't read file " + file.string() + " (" + ErrnoText() + ")");
-            break;
-        }
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(got));
-        entry.Size += got;
-        CheckFits(entry.Size, "file size");
-        entry.CompressedSize += deflater.Deflate(std::string_view(buffer, got), false, Out());
-    }
-    if (entry.Size == 0) {
-        entry.Method = kMethodStored;
-    } else {
-        entry.CompressedSize += deflater.Deflate({}, true, Out());
-        entry.Crc = static_cast<uint32_t>(crc);
-    }
-    CheckFits(entry.CompressedSize, "compressed size");
-    Out().WriteAt(entry.HeaderOffset, LocalHeader(entry));
-    Entries.push_back(entry);
-}
-
-void TJarWriter::EndArchive() {
-    TOutputFile& out = Out();
-    if (Entries.size() > kMaxEntries)
-        throw TBookError("Archive " + FileName.string() + " would need ZIP64 extensions (" +
-                         std::to_string(Entries.size()) +
-                         " entries, more than 65534), which this writer does not write");
-    const uint64_t directoryOffset = out.Position();
+void TJarWriter::Finish() {
+    WriteReady(true);
+    const uint64_t directoryOffset = Archive.Position();
     CheckFits(directoryOffset, "archive size");
     for (const TJarEntry& entry : Entries)
-        out.Write(CentralRecord(entry));
-    const uint64_t directorySize = out.Position() - directoryOffset;
-    CheckFits(out.Position(), "archive size");
-    out.Write(EndRecord(Entries.size(), directorySize, directoryOffset));
-    out.Close(true);
-    Archive.reset();
+        Archive.Write(CentralRecord(entry));
+    const uint64_t directorySize = Archive.Position() - directoryOffset;
+    CheckFits(Archive.Position(), "archive size");
+    Archive.Write(EndRecord(Entries.size(), directorySize, directoryOffset));
+    Archive.Close(true);
 }
 
 } // namespace paginor
