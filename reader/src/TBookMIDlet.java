@@ -231,10 +231,14 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         notifyDestroyed();
     }
 
-    // --- Timers: one worker thread slides the text (smooth scrolling), turns
-    // the backlight off when its time is up, and hands the end of the splash
-    // and the autoscroll steps to the event thread through callSerially. It
-    // sleeps until the soonest of these is due, and is woken when one is set.
+    // --- Timers: one worker thread times the frames of a slide (smooth
+    // scrolling), turns the backlight off when its time is up, and hands the
+    // end of the splash, the autoscroll steps and the slide's frames to the
+    // event thread through callSerially. It sleeps until the soonest of these
+    // is due, and is woken when one is set. It never paints nor asks for a
+    // paint: some phones paint inside repaint(), on the thread that calls it,
+    // and a paint must never meet a layout (or the loading of a text file)
+    // half done. Layout and paint both happen on the event thread only.
     private Thread worker;
     private long splashEnd; // times the worker watches, 0 for none
     private long lightsOff;
@@ -245,6 +249,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private static final int LIGHTS_OFF = 4;
     private static final int FIRED_SEARCH = 8;    // the next stretch of a long search
     private static final int FIRED_COMMANDS = 16; // the commands of a page laid out in paint
+    private static final int FIRED_SLIDE = 32;    // the next frame of a slide
 
     public void run() {
         if (Thread.currentThread() == worker) {
@@ -264,20 +269,25 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         if ((due & FIRED_AUTO) != 0) autoStep();
         if ((due & FIRED_SEARCH) != 0) searchStep();
         if ((due & FIRED_COMMANDS) != 0) updateCommands();
+        if ((due & FIRED_SLIDE) != 0) scrollFrame();
     }
 
     // Hands work to the event thread: it runs after the current event and
-    // the paint it asked for.
+    // the paint it asked for. Work already handed over and not yet begun
+    // takes the new work along, so a slow event thread is not flooded.
     private void later(int work) {
+        boolean queued;
         synchronized (this) {
+            queued = fired != 0;
             fired |= work;
         }
-        display.callSerially(this);
+        if (!queued) display.callSerially(this);
     }
 
     private void work() throws InterruptedException {
         while (true) {
-            if (scrollFrame()) {
+            if (sliding()) {
+                later(FIRED_SLIDE);
                 Thread.sleep(20);
                 continue;
             }
@@ -329,6 +339,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // Leaves the splash screen: to the password form or to the text.
     void endSplash() {
         if (mode != SPLASH) return;
+        splash = null; // shown once: its memory goes to the text
         setTimer(FIRED_SPLASH, 0);
         mode = READ;
         if (passwordMode != 0 && (passwordMode == 2 || !unlocked)) askPassword();
@@ -497,9 +508,13 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // Where the last jumps (links, contents, bookmarks, search results)
     // started, the latest last; Back returns there. The oldest is dropped
     // when it is full.
+    // With each, the place of the link that was active there plus one (0
+    // for none): Back makes it the active link again.
     private static final int HISTORY = 10;
     private final int[] history = new int[HISTORY];
+    private final int[] historyLinks = new int[HISTORY];
     private int historyCount;
+    private int wantedLink = -1; // the link the next layout makes active, -1 for none
 
     private void loadState() {
         fontType = fontCount > 0 ? 0 : fontCount + 2;
@@ -857,7 +872,10 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     }
 
     // The first character of the line after the one that starts at pos. An
-    // inline picture stands on a line of its own.
+    // inline picture stands on a line of its own. Blanks that do not fit end
+    // the line they follow (with the line break after them), so a line never
+    // begins with a blank; a word too long for the line is broken, with room
+    // for the hyphen that paintLine adds when the font has one.
     private int lineEnd(int pos) {
         TFont f = lineFont(pos);
         int width = pageWidth();
@@ -870,7 +888,15 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (isLinkId(c) && pictureAt(i) != 0) return i > pos ? i : i + 1;
             int w = width(f, i, c);
             if (w > 0 && x + w > width && i > pos) {
+                if (c == ' ') {
+                    while (charAt(i) == ' ' || charAt(i) == '\r') i++;
+                    return charAt(i) == '\n' ? i + 1 : i;
+                }
                 if (wordWrap && wrap > pos) return wrap;
+                if (!f.has('-')) return i;
+                // Back to where the hyphen fits after the line's part of the word.
+                int hyphen = advance(f, '-');
+                while (i > pos + 1 && x + hyphen > width) x -= width(f, i - 1, charAt(--i));
                 return i;
             }
             x += w;
@@ -878,6 +904,20 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             if (c == ' ' || c == '-') wrap = i;
         }
         return textLength;
+    }
+
+    // Whether the line that ends at end breaks a word: a letter (or another
+    // visible character but the hyphen) on both sides, link ids apart.
+    private boolean breaksWord(int start, int end) {
+        int a = end - 1;
+        while (a > start && isLinkId(charAt(a))) a--;
+        int b = end;
+        while (b < textLength && isLinkId(charAt(b)) && pictureAt(b) == 0) b++;
+        return end < textLength && wordChar(charAt(a)) && wordChar(charAt(b));
+    }
+
+    private boolean wordChar(char c) {
+        return c > ' ' && c != '-' && !isLinkId(c);
     }
 
     private void layout() {
@@ -911,10 +951,35 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             y += h;
             pos = end;
         }
+        // A heading never ends a page: when the page ends with a heading's
+        // lines (and the blank lines after them) and the text goes on, they
+        // go to the next page, unless they are all the page holds.
+        lineStart[lineCount] = pos;
+        if (pos < textLength) {
+            int last = lineCount;
+            while (last > 0 && blankLine(lineStart[last - 1], lineStart[last])) last--;
+            int keep = last;
+            while (keep > 0 && heading(lineStart[keep - 1])) keep--;
+            if (keep < last && keep > 0) {
+                lineCount = keep;
+                pos = lineStart[keep];
+                while (pageLinkCount > 0 && pageLinks[pageLinkCount - 1] >= pos) pageLinkCount--;
+            }
+        }
         lineStart[lineCount] = pos;
         next = pos;
         if (activeLink >= pageLinkCount) activeLink = pageLinkCount - 1;
+        for (int k = 0; wantedLink >= 0 && k < pageLinkCount; k++)
+            if (pageLinks[k] == wantedLink) activeLink = k;
+        wantedLink = -1;
         laidOut = true;
+    }
+
+    // Whether the line from start to end shows nothing but blanks.
+    private boolean blankLine(int start, int end) {
+        for (int i = start; i < end; i++)
+            if (charAt(i) > ' ') return false;
+        return true;
     }
 
     private static int[] grow(int[] a) {
@@ -1052,8 +1117,15 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         int ink = schemes[scheme * 3 + 1];
         int linkInk = schemes[scheme * 3 + 2];
         int x = 0;
+        // The blanks that end the line are not drawn: no underline nor mark
+        // runs past its last word.
+        int solid = end;
+        while (solid > start && (charAt(solid - 1) <= ' ' || (isLinkId(charAt(solid - 1)) && pictureAt(solid - 1) == 0)))
+            solid--;
+        char linkId = 0;
         for (int i = start; i < end; i++) {
             char c = charAt(i);
+            if (c == ' ' && i >= solid) continue;
             char id = pictureAt(i);
             if (id != 0) {
                 paintPicture(g, i, y, id == activeId);
@@ -1067,7 +1139,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
                 }
                 continue;
             }
-            char linkId = linkAt(i);
+            linkId = linkAt(i);
             int w = advance(f, c);
             boolean marked = i >= markStart && i < markEnd;
             if (marked) {
@@ -1081,6 +1153,11 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             letters++;
             if (linkId != 0) fill(g, x, y + f.height - 1, w, linkId == activeId ? 2 : 1);
             x += w;
+        }
+        if (f.has('-') && breaksWord(start, end)) {
+            g.setColor(linkId != 0 ? linkInk : ink);
+            if (f.turns()) f.drawChar(g, '-', x, y);
+            else f.drawChar(g, '-', textMargin + x, textMargin + y);
         }
     }
 
@@ -1109,11 +1186,16 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
         g.setClip(0, 0, screenWidth, screenHeight);
     }
 
-    // --- Smooth scrolling: a page turn slides the text by scrollStep pixels
-    // a frame, from scrollFrom drawn scrollOffset pixels up, until the new
-    // page stands where it belongs.
+    // --- Smooth scrolling: a page turn slides two laid-out pages, the upper
+    // one (its lines from slideStarts[0] to slideStarts[1]) with the lower
+    // one (from slideStarts[2] to slideStarts[3]) slideGap pixels below it,
+    // by scrollStep pixels a frame, scrollOffset pixels up, until the new
+    // page stands where it belongs. Pages that overlap (autoscroll moves a
+    // line at a time) slide as one text: the upper one ends where the lower
+    // one begins, which stands as far below as those lines are high.
+    private int slideGap;
     private int scrollStep;
-    private int scrollFrom;
+    private final int[] slideStarts = new int[4];
     private int scrollOffset;
     private int scrollEnd;
     private int smoothScroll;
@@ -1122,58 +1204,68 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private void paintScrolled(Graphics g) {
         if (upright()) g.setClip(0, textMargin, 4096, pageHeight());
         else g.setClip(textMargin, 0, pageHeight(), areaHeight());
-        int pos = scrollFrom;
-        int y = -scrollOffset;
         int height = pageHeight();
-        while (y < height && pos < textLength) {
-            int h = lineHeight(pos);
-            int end = lineEnd(pos);
-            if (y + h > 0) paintLine(g, pos, end, y, -1, (char) 0);
-            y += h;
-            pos = end;
+        for (int page = 0; page < 4; page += 2) {
+            int y = (page == 0 ? 0 : slideGap) - scrollOffset;
+            for (int pos = slideStarts[page]; pos < slideStarts[page + 1] && y < height;) {
+                int h = lineHeight(pos);
+                int end = lineEnd(pos);
+                if (y + h > 0) paintLine(g, pos, end, y, -1, (char) 0);
+                y += h;
+                pos = end;
+            }
         }
         g.setClip(0, 0, 4096, 4096);
-    }
-
-    // Height in pixels of the lines from 'from' up to 'to'.
-    private int distance(int from, int to) {
-        int d = 0;
-        for (int p = from; p < to; p = lineEnd(p)) d += lineHeight(p);
-        return d;
     }
 
     // Turns to the page at pos, sliding when smooth scrolling is on.
     private void turnTo(int pos) {
         int old = top;
+        int oldEnd = next;
         goTo(pos);
         if (smoothScroll <= 0 || mode != READ || top == old) return;
+        layout();
         boolean forward = top > old;
-        int from = forward ? old : top;
-        int end = forward ? distance(old, top) : 0;
-        int offset = forward ? 0 : distance(top, old);
-        startSlide(from, offset, end, forward ? smoothScroll : -smoothScroll);
-    }
-
-    private synchronized void startSlide(int from, int offset, int end, int step) {
-        scrollFrom = from;
-        scrollOffset = offset;
-        scrollEnd = end;
-        scrollStep = step;
-        notify();
-    }
-
-    // One frame of the slide; false when it is over. The repaint is asked
-    // for outside this object's lock, which the event thread may be waiting for.
-    private boolean scrollFrame() {
-        boolean sliding;
-        synchronized (this) {
-            if (scrollStep == 0) return false;
-            scrollOffset += scrollStep;
-            if (scrollStep > 0 ? scrollOffset >= scrollEnd : scrollOffset <= scrollEnd) scrollStep = 0;
-            sliding = scrollStep != 0;
+        int upper = forward ? old : top;
+        int upperEnd = forward ? oldEnd : next;
+        int lower = forward ? top : old;
+        int gap = pageHeight();
+        if (lower < upperEnd) {
+            upperEnd = lower;
+            gap = 0;
+            for (int p = upper; p < lower; p = lineEnd(p)) gap += lineHeight(p);
         }
-        canvas.repaint();
-        return sliding;
+        synchronized (this) {
+            slideStarts[0] = upper;
+            slideStarts[1] = upperEnd;
+            slideStarts[2] = lower;
+            slideStarts[3] = forward ? next : oldEnd;
+            slideGap = gap;
+            scrollOffset = forward ? 0 : gap;
+            scrollEnd = forward ? gap : 0;
+            scrollStep = forward ? smoothScroll : -smoothScroll;
+            // The key's own paint shows the first frame: the text is on its way.
+            slideStep();
+            notify();
+        }
+    }
+
+    private synchronized boolean sliding() {
+        return scrollStep != 0;
+    }
+
+    // One frame of the slide, on the event thread. The repaint is asked for
+    // outside this object's lock, which a paint at once may want.
+    private void scrollFrame() {
+        if (sliding()) {
+            slideStep();
+            canvas.repaint();
+        }
+    }
+
+    private synchronized void slideStep() {
+        scrollOffset += scrollStep;
+        if (scrollStep > 0 ? scrollOffset >= scrollEnd : scrollOffset <= scrollEnd) scrollStep = 0;
     }
 
     private synchronized void stopScrolling() {
@@ -1214,8 +1306,13 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // The splash: the cover (or the logo) with the two texts on bands of the
     // page colour, readable over any picture.
     private void paintSplash(Graphics g) {
-        TImage picture = splash != null ? splash : TImage.load("logo.png");
-        if (picture != null) picture.drawCentred(g, 0, 0, screenWidth, screenHeight);
+        // The cover is stored for the usual screen: a smaller one shows it
+        // made smaller, whole.
+        if (splash == null) splash = TImage.load("logo.png");
+        if (splash != null) {
+            splash = splash.fit(screenWidth, screenHeight, schemes[scheme * 3]);
+            splash.drawCentred(g, 0, 0, screenWidth, screenHeight);
+        }
         Font f = Font.getFont(Font.FACE_PROPORTIONAL, Font.STYLE_BOLD, Font.SIZE_MEDIUM);
         // A narrow screen takes the small font when a text would be cut.
         if (Math.max(f.stringWidth(text(20)), f.stringWidth(text(21))) > screenWidth - 4)
@@ -1373,8 +1470,9 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             menuItem(keyCode - Canvas.KEY_NUM1);
             return;
         } else if (keyCode == Canvas.KEY_NUM9) {
-            // On from the word found last, or from this page when it was left.
-            search(markStart >= 0 ? markStart + 1 : top);
+            // On from the word found last, wherever the reader went since
+            // (a note and back, other pages), or from this page before any.
+            search(lastMatch >= 0 ? lastMatch + 1 : top);
             return;
         } else if (keyCode == Canvas.KEY_STAR || keyCode == KEY_DIAL || special == KEY_SOFT1) {
             showMenu();
@@ -1524,6 +1622,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private void goTo(int pos) {
         top = Math.max(0, Math.min(pos, textLength - 1));
         activeLink = -1;
+        wantedLink = -1;
         markStart = markEnd = -1;
         laidOut = false;
     }
@@ -1531,18 +1630,24 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // Goes to pos and remembers where the jump started, for Back.
     private void jump(int pos) {
         int from = top;
+        int link = laidOut && activeLink >= 0 ? pageLinks[activeLink] + 1 : 0;
         goTo(pos);
         if (top == from) return;
         if (historyCount == HISTORY) {
             System.arraycopy(history, 1, history, 0, HISTORY - 1);
+            System.arraycopy(historyLinks, 1, historyLinks, 0, HISTORY - 1);
             historyCount--;
         }
+        historyLinks[historyCount] = link;
         history[historyCount++] = from;
     }
 
-    // Back to where the last jump started.
+    // Back to where the last jump started, with the link followed there active.
     private void back() {
-        if (historyCount > 0) goTo(history[--historyCount]);
+        if (historyCount > 0) {
+            goTo(history[--historyCount]);
+            wantedLink = historyLinks[historyCount] - 1;
+        }
         showText();
     }
 
@@ -1933,6 +2038,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     private Gauge progress;
     // The word found last, marked on its page until the page moves.
     private int markStart = -1;
+    private int lastMatch = -1; // where the query was found last, -1 before
     private int markEnd = -1;
 
     private void showSearch() {
@@ -2056,18 +2162,24 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
     // it is there, else on a page that begins with the match's line.
     private void showMatch(int start, int end) {
         if (!laidOut || start < top || end > next) jump(lineStartAt(start));
-        markStart = start;
+        markStart = lastMatch = start;
         markEnd = end;
         showText();
     }
 
     private void askPassword() {
+        display.setCurrent(newPasswordForm());
+    }
+
+    // A fresh form each time: after a wrong code its field is empty and has
+    // the focus on every phone, which a field emptied in place has not.
+    private Form newPasswordForm() {
         passwordForm = new Form(text(1300));
         passwordForm.append(new TextField(text(1301), "", 10, TextField.NUMERIC | TextField.PASSWORD));
         passwordForm.addCommand(okCommand);
         passwordForm.addCommand(exitCommand);
         passwordForm.setCommandListener(this);
-        display.setCurrent(passwordForm);
+        return passwordForm;
     }
 
     private void checkPassword() {
@@ -2080,8 +2192,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             saveState();
             showText();
         } else {
-            field.setString("");
-            message(text(1300), text(1303), true, passwordForm);
+            message(text(1300), text(1303), true, newPasswordForm());
         }
     }
 
@@ -2150,6 +2261,7 @@ public class TBookMIDlet extends MIDlet implements CommandListener, Runnable {
             boolean[] options = new boolean[2];
             ((ChoiceGroup) searchForm.get(1)).getSelectedFlags(options);
             matchCase = options[1];
+            lastMatch = -1;
             search(options[0] ? 0 : top);
         } else if (d == bookmarkList) {
             int i = bookmarkList.getSelectedIndex();

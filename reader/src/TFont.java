@@ -39,6 +39,11 @@ public class TFont {
         return font.charWidth(c);
     }
 
+    // Whether the font draws c (a phone font draws every character).
+    boolean has(char c) {
+        return true;
+    }
+
     // Whether the font can draw turned by a quarter (phone fonts cannot).
     boolean turns() {
         return false;

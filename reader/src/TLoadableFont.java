@@ -111,6 +111,10 @@ public class TLoadableFont extends TFont {
         return (at < 0 ? height / 2 : words[at]) + (bold ? 1 : 0);
     }
 
+    boolean has(char c) {
+        return find(c) >= 0;
+    }
+
     boolean turns() {
         return true;
     }

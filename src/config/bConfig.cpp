@@ -43,7 +43,9 @@ struct TOptionLine {
 // of one read do not each rescan the text.
 class TConfigText {
 public:
-    explicit TConfigText(std::u16string text) : Text(std::move(text)) {
+    TConfigText(std::u16string text, const TSettings& settings) : Text(std::move(text)) {
+        for (const auto& [key, value] : settings)
+            Settings[key] = TrimControls(value);
         AddLine(0);
         for (size_t i = 0; i < Text.size(); ++i) {
             if (!IsLineEnd(Text[i])) continue;
@@ -55,6 +57,7 @@ public:
     // The trimmed value of the key, or nothing when the text has no option
     // line for it.
     std::optional<std::u16string> Find(const std::u16string& key) const {
+        if (auto setting = Settings.find(key); setting != Settings.end()) return setting->second;
         size_t start;
         if (FirstLineKey && *FirstLineKey == LowerCase(key)) {
             start = Lines.front().ValueStart;
@@ -93,6 +96,7 @@ private:
     std::vector<TOptionLine> Lines;
     std::optional<std::u16string> FirstLineKey; // lower-cased
     std::unordered_map<std::u16string, size_t> ValueStarts;
+    std::unordered_map<std::u16string, std::u16string> Settings; // they count over the lines
 };
 
 int HexDigit(char16_t c) {
@@ -295,10 +299,8 @@ private:
         return ToUtf8(value);
     }
 
-    bool IsKnown(const TOptionLine& line) const {
-        return line.AtTextStart ? KnownLowerKeys.contains(LowerCase(line.Key))
-                                : KnownKeys.contains(line.Key);
-    }
+public:
+    bool IsOption(const std::u16string& key) const { return KnownKeys.contains(key); }
 
     // The option a mistyped key most likely meant: for a number, the
     // interface text it names without leading zeros (the last one when it is
@@ -323,6 +325,12 @@ private:
             }
         }
         return best;
+    }
+
+private:
+    bool IsKnown(const TOptionLine& line) const {
+        return line.AtTextStart ? KnownLowerKeys.contains(LowerCase(line.Key))
+                                : KnownKeys.contains(line.Key);
     }
 
     const TConfigText& Text;
@@ -373,9 +381,10 @@ int TBookConfig::FontCount() const {
     return count;
 }
 
-void TBookConfig::ReadConfig(const std::u16string& fileName) {
+void TBookConfig::ReadConfig(const std::u16string& fileName, const TSettings& settings) {
+    std::string unknownSetting;
     try {
-        const TConfigText text(LoadTextFile(fileName));
+        const TConfigText text(fileName.empty() ? u"" : LoadTextFile(fileName), settings);
         TOptionReader reader(text);
         auto readString = [&](const std::u16string& key, const std::u16string& fallback) {
             return reader.String(key, fallback);
@@ -473,6 +482,10 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
 
         for (int k = 0; k < kMidletTexts; ++k)
             MidletTexts[k] = readString(IntToStr(k), u"");
+        for (const auto& setting : settings)
+            if (unknownSetting.empty() && !reader.IsOption(setting.first))
+                unknownSetting = "Unknown option " + ToUtf8(setting.first) + "; did you mean " +
+                                 ToUtf8(reader.NearestKey(setting.first)) + "?";
 
         // Mistyped keys and values, told once the log follows DebugLevel.
         // A program or a picture given as the configuration: one line for
@@ -481,20 +494,21 @@ void TBookConfig::ReadConfig(const std::u16string& fileName) {
             Log(6, "? Config file " + ToUtf8(fileName) +
                        " is not a text file: it holds zero bytes, as a program, a picture or "
                        "UTF-16 saved without its byte-order mark does");
-            return;
+        } else {
+            const std::vector<std::string> notices = reader.Report();
+            for (const std::string& notice : notices)
+                Log(6, notice);
+            // A file with nothing to tell and nothing set is no configuration.
+            if (notices.empty() && !text.Empty() && !reader.SetsAnyOption())
+                Log(6, "? Config file " + ToUtf8(fileName) +
+                           " sets no option (no line such as BookName=...): is it a "
+                           "configuration? Every option keeps its default");
         }
-        const std::vector<std::string> notices = reader.Report();
-        for (const std::string& notice : notices)
-            Log(6, notice);
-        // A file with nothing to tell and nothing set is no configuration.
-        if (notices.empty() && !text.Empty() && !reader.SetsAnyOption())
-            Log(6, "? Config file " + ToUtf8(fileName) +
-                       " sets no option (no line such as BookName=...): is it a configuration? "
-                       "Every option keeps its default");
     } catch (const std::exception& error) {
         Log(3, "Can't read config file: " + ToUtf8(fileName) + "; " + error.what());
         throw TBookError("Can't read config file " + ToUtf8(fileName));
     }
+    if (!unknownSetting.empty()) throw TBookError(unknownSetting);
 }
 
 } // namespace paginor

@@ -53,6 +53,10 @@ inline constexpr int kColorMaps = 8;
 inline constexpr int kCustomMidletData = 3;
 inline constexpr int kMidletTexts = 2000;
 
+// Options given as key and value rather than as lines of a file (the command
+// line's -s KEY=VALUE), in the order given.
+using TSettings = std::vector<std::pair<std::u16string, std::u16string>>;
+
 // Field names follow the configuration keys. The numbered families are held
 // in zero-based arrays: key BackColor1 is BackColor[0], FontName3 is
 // Fonts[2], CustomMidletData2 is CustomMidletData[1]; MidletTexts[k] is key k.
@@ -120,8 +124,12 @@ public:
     int JarCompression = kJarCompressionDefault;
 
     // Fills the record from a configuration file; raises
-    // "Can't read config file NAME" when the file cannot be read.
-    void ReadConfig(const std::u16string& fileName);
+    // "Can't read config file NAME" when the file cannot be read. The
+    // settings count over the file's lines (of one key given twice, the
+    // later); a setting whose key is no option raises "Unknown option KEY;
+    // did you mean NEAREST?". An empty name reads no file: the settings and
+    // the defaults alone.
+    void ReadConfig(const std::u16string& fileName, const TSettings& settings = {});
     // Writes the commented example configuration (UTF-16LE, CR LF); raises
     // "Cant't save config file NAME" on failure.
     void WriteExampleConfig(const std::u16string& fileName) const;

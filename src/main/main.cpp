@@ -1,16 +1,20 @@
-// Program entry: banner, command line, and one of -config, -make, -makeall
-// or -serve.
+// Program entry: banner, command line, and one of -config, -make, -makeall,
+// -serve, or the command-line form with books and folders (TBookBatch).
 #include "config/bConfig.h"
 #include "core/bSignals.h"
 #include "core/bVar.h"
+#include "maker/bBatch.h"
 #include "maker/bMaker.h"
 #include "maker/bServe.h"
+#include "platform/LibraryVersions.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace paginor {
 namespace {
@@ -88,7 +92,55 @@ int MakeBooks(const std::u16string& name, bool folderMode) {
     return RunBooks(config, folderMode);
 }
 
+// The version line and the libraries', without the banner, so that the
+// first line is what tools look for.
+int PrintVersion() {
+    PrintLine(std::string("paginor ") + kProgramVersion);
+    for (const std::string& line : LibraryVersionLines())
+        PrintLine(line);
+    return kExitSuccess;
+}
+
+// The command-line form: books and folders with the options of TBookBatch.
+// An option it does not know gives the usage, as for the option words.
+int RunBatch(const std::vector<std::string>& arguments) {
+    try {
+        const TBatchOptions options = ParseBatchArguments(arguments);
+        switch (options.Action) {
+        case TBatchOptions::TAction::Usage:
+            PrintUsage();
+            return kExitUsage;
+        case TBatchOptions::TAction::Help:
+            PrintUsage();
+            for (const std::string& line : BatchHelpLines())
+                PrintLine(line);
+            return kExitSuccess;
+        case TBatchOptions::TAction::Version:
+            return PrintVersion();
+        case TBatchOptions::TAction::Build:
+            break;
+        }
+        TBookBatch batch(options);
+        if (!batch.Prepare()) return kExitFailure;
+        // Words that name no book and no option of the form, such as
+        // "paginor make book.cfg", get the usage as they always did.
+        if (batch.Books().empty() && !options.AnyOption) {
+            PrintUsage();
+            return kExitUsage;
+        }
+        return batch.Run();
+    } catch (const TUsageError& error) {
+        PrintLine(error.what());
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        PrintLine(std::string("Error ") + error.what());
+        return kExitFailure;
+    }
+}
+
 int Run(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+    if (!arguments.empty() && arguments.front() == "--version") return PrintVersion();
     PrintLine(kProgramTitle);
     PrintLine(kMakerCredit);
     if (argc < 2) {
@@ -99,6 +151,7 @@ int Run(int argc, char** argv) {
     if (option == u"-serve") return ServeFolder(argc - 2, argv + 2);
     const bool known = option == u"-config" || option == u"-make" || option == u"-makeall";
     if (!known) {
+        if (option != u"-help" && IsBatchForm(arguments)) return RunBatch(arguments);
         PrintUsage();
         return option == u"-help" ? kExitSuccess : kExitUsage;
     }

@@ -137,17 +137,26 @@ private:
 void TFictionBookConverter::ReadHeader(TXmlNode description, TBookConfig& config) {
     const TXmlNode titleInfo = description.Child("title-info");
     if (!titleInfo) return;
+    // The details read "title, first last, date"; a part that is missing or
+    // blank is left out with its separator.
+    const auto join = [](std::string& to, std::string_view separator, TXmlNode part) {
+        if (!part) return;
+        const std::string text = TrimControls(ElementText(part));
+        if (text.empty()) return;
+        if (!to.empty()) to += separator;
+        to += text;
+    };
     std::string info;
-    if (const TXmlNode title = titleInfo.Child("book-title")) info = ElementText(title);
+    join(info, ", ", titleInfo.Child("book-title"));
     config.BookTitle = FromUtf8(info);
     if (const TXmlNode author = titleInfo.Child("author")) {
         std::string name;
-        if (const TXmlNode first = author.Child("first-name")) name = ElementText(first);
-        if (const TXmlNode last = author.Child("last-name")) name += " " + ElementText(last);
-        if (!name.empty()) info += ", " + name;
-        config.BookAuthor = FromUtf8(TrimControls(name));
+        join(name, " ", author.Child("first-name"));
+        join(name, " ", author.Child("last-name"));
+        if (!name.empty()) info += (info.empty() ? "" : ", ") + name;
+        config.BookAuthor = FromUtf8(name);
     }
-    if (const TXmlNode date = titleInfo.Child("date")) info += ", " + ElementText(date);
+    join(info, ", ", titleInfo.Child("date"));
     config.BookInfo = FromUtf8(info);
     if (const TXmlNode image = titleInfo.Child("coverpage").Child("image"))
         config.SplashFileName = FromUtf8(SaveCover(image));
@@ -214,7 +223,15 @@ void TFictionBookConverter::ConvertTitle(TXmlNode element) {
     InTitle = false;
 }
 
+// An empty-line between paragraphs, stanzas or verse lines is an empty line
+// of its own; one directly after an empty line (a title's, a stanza's end)
+// adds nothing, nor does one inside a title.
 void TFictionBookConverter::ConvertParagraph(TXmlNode element) {
+    if (element.Is("empty-line")) {
+        const std::string emptyLine = std::string(kLineBreak) + std::string(kLineBreak);
+        if (!InTitle && !Output.empty() && !Output.ends_with(emptyLine)) Output += kLineBreak;
+        return;
+    }
     if (!element.Is("p") && !element.Is("v") && !element.Is("text-author") &&
         !element.Is("subtitle"))
         return;

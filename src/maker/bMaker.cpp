@@ -3,6 +3,7 @@
 #include "core/bVar.h"
 #include "maker/bEpub.h"
 #include "maker/bFB2.h"
+#include "maker/bSources.h"
 #include "maker/bStaleParts.h"
 #include "maker/bWord.h"
 #include "midlet/bByteOrder.h"
@@ -35,17 +36,6 @@ constexpr const char16_t* kLockFileName = u"paginor.lock";
 constexpr const char16_t* kSourceDumpName = u"sourcetext.dump";
 constexpr const char16_t* kDumpExtension = u".dump";
 constexpr int kDumpLevel = 7;
-
-// The extensions of the sources folder mode builds, in the order tested.
-// Besides Word documents and web pages as Word opens them (.doc, .htm,
-// .html), the other document formats people have go the same way: through
-// the text loader they would only give garbage.
-constexpr const char16_t* kSourceExtensions[] = {u".doc",     u".htm", u".html", u".fb2",
-                                                 u".fb2.zip", u".fbz", u".epub", u".txt",
-                                                 u".docx",    u".odt", u".rtf",  u".xhtml"};
-constexpr const char16_t* kWordExtensions[] = {u".doc", u".htm", u".html", u".docx",
-                                               u".odt", u".rtf", u".xhtml"};
-constexpr const char16_t* kZippedFictionBookExtensions[] = {u".fb2.zip", u".fbz"};
 
 // The exclusive lock on the program's work folders. Every run of the same
 // program file takes it before it touches the folders; a second run waits.
@@ -109,11 +99,6 @@ bool IsFolder(const std::u16string& name) {
     return !name.empty() && fs::is_directory(ToPath(name), ec);
 }
 
-bool HasAnyExtension(const std::u16string& name, const auto& extensions) {
-    return std::any_of(std::begin(extensions), std::end(extensions),
-                       [&](const char16_t* ext) { return TBookMaker::HasExtension(ext, name); });
-}
-
 // The files of a folder whose names match a mask.
 struct TFolderListing {
     // Regular files that lie in the folder, sorted.
@@ -175,26 +160,6 @@ TFolderListing MatchingFiles(const std::u16string& folder, const std::u16string&
     return listing;
 }
 
-// Which importer reads a source, by the end of its name; anything else is
-// read as a text file.
-enum class TSourceKind { Text, Word, FictionBook, ZippedFictionBook, Epub };
-
-TSourceKind SourceKindOf(const std::u16string& name) {
-    if (HasAnyExtension(name, kWordExtensions)) return TSourceKind::Word;
-    if (TBookMaker::HasExtension(u".fb2", name)) return TSourceKind::FictionBook;
-    if (HasAnyExtension(name, kZippedFictionBookExtensions)) return TSourceKind::ZippedFictionBook;
-    if (TBookMaker::HasExtension(u".epub", name)) return TSourceKind::Epub;
-    return TSourceKind::Text;
-}
-
-// The book name folder mode gives a source: the file name without its
-// extension (a ".fb2.zip" goes whole), or the whole name when it has none.
-std::u16string BookNameOf(const std::u16string& entry) {
-    if (TBookMaker::HasExtension(u".fb2.zip", entry)) return entry.substr(0, entry.size() - 8);
-    const size_t dot = entry.rfind(u'.');
-    return dot != std::u16string::npos && dot >= 1 ? entry.substr(0, dot) : entry;
-}
-
 } // namespace
 
 std::u16string DumpFileName(const std::u16string& bookName) {
@@ -215,11 +180,6 @@ std::u16string TBookMaker::ExeDir() {
     std::u16string folder = FromPath(exe.parent_path());
     if (folder.empty() || folder.back() != u'/') folder += u'/';
     return folder;
-}
-
-bool TBookMaker::HasExtension(const std::u16string& extension, const std::u16string& name) {
-    return name.size() > extension.size() &&
-           LowerCase(name.substr(name.size() - extension.size())) == LowerCase(extension);
 }
 
 void TBookMaker::SaveDump(const std::u16string& fileName, const std::u16string& text) {
@@ -369,6 +329,8 @@ bool TBookMaker::Run(bool folderMode) {
     Log(6, ".. Checking configuration ");
     SourceText.clear();
     InWorkDir = false;
+    Result = {};
+    FolderBooks = FolderBuilt = 0;
     std::optional<TRunLock> lock;
     try {
         // A LibreOffice folder an ended run could not remove (the machine
@@ -387,18 +349,26 @@ bool TBookMaker::Run(bool folderMode) {
             MakeFolderBooks();
         else
             MakeBook();
+        if (folderMode && FolderBooks > 0)
+            Log(6, "+ Built " + std::to_string(FolderBuilt) + " of " + std::to_string(FolderBooks) +
+                       (FolderBooks == 1 ? " book" : " books"));
         return true;
     } catch (const std::exception& e) {
         ReportFailure(e, folderMode);
+        if (folderMode && FolderBooks > 0)
+            Log(3, "- Built " + std::to_string(FolderBuilt) + " of " + std::to_string(FolderBooks) +
+                       (FolderBooks == 1 ? " book" : " books") + "; " +
+                       ToUtf8(Config.TextFileName) + " failed and the run stopped there");
         return false;
     }
 }
 
 void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
-    Log(3, "- Can't create midlet");
-    Log(3, std::string("- ") + error.what());
+    Result.Failure = error.what();
     // The dump goes beside the work folders; a run that never got there
-    // writes none.
+    // writes none. Its line comes before the failure's two lines, which end
+    // the log as they always have.
+    std::exception_ptr dumpError;
     if (InWorkDir) {
         // A text file's text was handed over to the analysis; it is read
         // again for the dump.
@@ -409,13 +379,23 @@ void TBookMaker::ReportFailure(const std::exception& error, bool clearFolders) {
                 SourceText.clear(); // the file went away since
             }
         }
-        SaveDump(DumpFileName(Config.BookName), SourceText);
+        try {
+            const std::u16string dump = DumpFileName(Config.BookName);
+            SaveDump(dump, SourceText);
+            Result.DumpPath = FromPath(fs::absolute(ToPath(dump)));
+            Log(3, "- The book's imported text is in " + ToUtf8(Result.DumpPath));
+        } catch (const std::exception&) {
+            dumpError = std::current_exception();
+        }
     }
+    Log(3, "- Can't create midlet");
+    Log(3, std::string("- ") + error.what());
     if (clearFolders) {
         ClearDirectory(Config.Temp1Dir);
         ClearDirectory(Config.MetaInfDir);
         ClearDirectory(Config.Temp2Dir);
     }
+    if (dumpError) std::rethrow_exception(dumpError);
 }
 
 // The folder named by the pattern: a relative one below the start folder
@@ -476,7 +456,7 @@ void TBookMaker::MakeFolderBooks() {
     const TFolderListing listing = MatchingFiles(folder, mask, true);
     const std::vector<std::u16string>& entries = listing.Names;
     auto isSource = [](const std::u16string& entry) {
-        return HasAnyExtension(entry, kSourceExtensions);
+        return HasSourceExtension(entry);
     };
     for (const std::u16string& entry : listing.NotUtf8)
         if (isSource(entry))
@@ -494,8 +474,11 @@ void TBookMaker::MakeFolderBooks() {
     // Sources that differ only in their extension (a book as .docx and as
     // .odt) get one name: the later midlet replaces the earlier, said so.
     std::map<std::u16string, std::u16string> sourceOfName;
+    FolderBooks = static_cast<size_t>(std::count_if(entries.begin(), entries.end(), isSource));
     for (const std::u16string& entry : entries) {
         if (!isSource(entry)) continue;
+        Log(6, "[" + std::to_string(FolderBuilt + 1) + "/" + std::to_string(FolderBooks) + "] " +
+                   ToUtf8(entry));
         Config.BookInfo = bookInfo;
         Config.BookTitle.clear();
         Config.BookAuthor.clear();
@@ -512,6 +495,7 @@ void TBookMaker::MakeFolderBooks() {
             earlier->second = entry;
         }
         MakeBook();
+        ++FolderBuilt;
     }
 }
 
@@ -585,6 +569,8 @@ void TBookMaker::MakeBook() {
             ClearDirectory(Config.Temp1Dir);
             ClearDirectory(Config.MetaInfDir);
             midlet.MakeMidlet(ToUtf8(name), text);
+            Result.Midlets.push_back(FromPath(FullFolderPath(Config.OutputDir) /
+                                              ToPath(FromUtf8(midlet.Name + ".jar"))));
             Log(6, "+ Created midlet [" + midlet.Name + "] OK"); // the name it got
         };
         if (book.IsMultipart()) {

@@ -8,8 +8,17 @@
 #include "core/bObject.h"
 
 #include <string>
+#include <vector>
 
 namespace paginor {
+
+// What one run made of its books: the JARs written, and for a failed book
+// its one-line reason and the full path of its dump (empty when none).
+struct TBookOutcome {
+    std::vector<std::u16string> Midlets; // full paths, in the order written
+    std::string Failure;
+    std::u16string DumpPath;
+};
 
 class TBookMaker : public TBookObject {
 public:
@@ -24,13 +33,13 @@ public:
     void MakeDirectory(const std::u16string& folder) const;
     // Deletes every file directly inside the folder; sub-folders stay.
     void ClearDirectory(const std::u16string& folder) const;
-    // Whether the name ends in the extension (case-insensitive) and is longer.
-    static bool HasExtension(const std::u16string& extension, const std::u16string& name);
     // Writes the text as UTF-16 little-endian with a byte-order mark.
     static void SaveDump(const std::u16string& fileName, const std::u16string& text);
 
     // The folder of the running program with a trailing "/".
     static std::u16string ExeDir();
+
+    const TBookOutcome& Outcome() const { return Result; }
 
 private:
     void SetUpFolders();
@@ -44,6 +53,9 @@ private:
     void ReportFailure(const std::exception& error, bool clearFolders);
 
     TBookConfig& Config;
+    TBookOutcome Result;
+    size_t FolderBooks = 0;    // in folder mode: the sources found
+    size_t FolderBuilt = 0;    // and how many of them were built
     std::u16string SourceText; // the current book's imported text
     bool SourceIsFile = false; // it was a text file's, handed over to the analysis
     bool InWorkDir = false;    // the work folders' folder is the current folder

@@ -230,7 +230,10 @@ private:
         const char16_t mark = IdChar(header.Id);
         std::u16string line;
         line.reserve(2 * titleLength + 2);
+        // The lines of a title of several paragraphs join with one blank, as
+        // does any run of blanks and line breaks within it.
         for (size_t i = TitleStart; i < end; ++i) {
+            if (OutAt(i) <= 0x20 && OutAt(i - 1) <= 0x20) continue;
             line += mark;
             line += OutAt(i) < 0x20 ? u' ' : OutAt(i);
         }

@@ -533,7 +533,9 @@ class MakeTest(BookFolderTest):
         b_path = os.path.join(self.books, "b.txt")
         tail = lines[lines.index("+ Source file found [%s]" % b_path):]
         self.assertEqual(tail[:2], ["+ Source file found [%s]" % b_path, "+ BookName is set to [b]"])
-        self.assertEqual(tail[-2:], ["- Can't create midlet", "- Length of source text is 0"])
+        self.assertEqual(tail[-4:], ["- The book's imported text is in %s/b.dump" % self.program.dir,
+                                     "- Can't create midlet", "- Length of source text is 0",
+                                     "- Built 1 of 3 books; %s failed and the run stopped there" % b_path])
         self.assertNotIn("c.txt", "\n".join(lines))
         self.assertEqual(sorted(os.listdir(self.out(""))), ["a.jad", "a.jar"])
         with open(os.path.join(self.program.dir, "b.dump"), "rb") as f:
@@ -547,7 +549,9 @@ class MakeTest(BookFolderTest):
         self.book("b.txt", bad.encode("utf-8"))
         status, lines = self.make("-makeall", TextFileName=os.path.join(self.books, "*.txt"))
         self.assertEqual(status, 1)
-        self.assertEqual(lines[-2:], ["- Can't create midlet", "- Tag is not closed: #header 2>B<#/header>"])
+        self.assertEqual(lines[-3:], ["- Can't create midlet", "- Tag is not closed: #header 2>B<#/header>",
+                                      "- Built 1 of 2 books; %s/b.txt failed and the run stopped there"
+                                      % self.books])
         with open(os.path.join(self.program.dir, "b.dump"), "rb") as f:
             self.assertEqual(f.read(), b"\xff\xfe" + bad.encode("utf-16-le"))
 
@@ -579,10 +583,12 @@ class MakeTest(BookFolderTest):
         missing = os.path.join(self.books, "missing.txt")
         cases = [
             ({"TextFileName": "missing.txt"},
-             ["- Can't import source file missing.txt", "- Can't create midlet", "- File not found"],
+             ["- Can't import source file missing.txt", "- The book's imported text is in %s"
+              % os.path.join(self.program.dir, "Bad.dump"), "- Can't create midlet", "- File not found"],
              None),
             ({"TextFileName": "missing.fb2", "DebugLevel": "3"},
-             ["- Can't import source file missing.fb2", "- Can't create midlet", "- File not found"],
+             ["- Can't import source file missing.fb2", "- The book's imported text is in %s"
+              % os.path.join(self.program.dir, "Bad.dump"), "- Can't create midlet", "- File not found"],
              None),
             ({"TextFileName": "tags.txt"},
              ["- Can't create midlet", "- Tag is not closed: #label b> more<#/link>"], None),
@@ -626,8 +632,9 @@ class MakeTest(BookFolderTest):
                 self.assertEqual(extra, set())
         self.assertFalse(os.path.exists(missing))
         # The unwritable output folder: the JAR step fails and is wrapped twice.
-        self.assertTrue(lines[-4].startswith("-Can't create file /proc/Out.jar ("), lines[-4])
-        self.assertEqual(lines[-3:], ["- ! Can't create JAR/JAD file /proc/Out.jar",
+        self.assertTrue(lines[-5].startswith("-Can't create file /proc/Out.jar ("), lines[-5])
+        self.assertEqual(lines[-4:], ["- ! Can't create JAR/JAD file /proc/Out.jar",
+                                      "- The book's imported text is in %s/Out.dump" % self.program.dir,
                                       "- Can't create midlet", "- ! Can't create java program (MIDlet)"])
 
     def test_user_folders_inside_the_work_folders_are_refused_before_anything_is_emptied(self):

@@ -166,8 +166,8 @@ class BuiltBooks(ProgramCase):
         # The second entry of the contents, followed; then the first page
         # from the navigator and the same header found by searching past its
         # line in the contents; then Back three times retraces the jumps.
-        (first, followed, found, back, back_again, contents), _ = self.shots(jar, [
-            "key:fire", "shot", "key:right", "key:right", "key:fire", "idle", "shot",
+        (first, entry, followed, found, back, back_again, contents), _ = self.shots(jar, [
+            "key:fire", "shot", "key:right", "key:right", "shot", "key:fire", "idle", "shot",
             "key:1", "select:1", "key:4", "type:2. The night", "cmd:Ok", "key:9", "idle", "shot",
             "key:clear", "idle", "shot", "key:clear", "idle", "shot", "key:clear", "idle", "shot"])
         self.assertGreater(first.count(0x0000FF), 100)  # the contents are links
@@ -179,7 +179,9 @@ class BuiltBooks(ProgramCase):
         self.assertEqual(followed.pixels[line:], found.pixels[line:])
         self.assertEqual(back.pixels, first.pixels)
         self.assertEqual(back_again.pixels, followed.pixels)
-        self.assertEqual(contents.pixels, first.pixels)
+        # The contents again, with the entry that was followed active.
+        self.assertEqual(contents.pixels, entry.pixels)
+        self.assertNotEqual(entry.pixels, first.pixels)
 
 
 if __name__ == "__main__":

@@ -189,13 +189,15 @@ class ReaderLinks(ReaderCase):
                 ("menu", {}, ["key:star", "select:11"])]
         for name, phone, back in ways:
             with self.subTest(name):
-                (start, one, two, back_one, back_two), out = self.run_book(
-                    book, ["key:fire", "shot", "key:right", "key:fire", "shot", "key:right", "key:fire", "shot",
-                           "dump"] + back + ["shot", "dump"] + back + ["shot", "dump"], **phone)
+                (start, start_active, one, one_active, two, back_one, back_two), out = self.run_book(
+                    book, ["key:fire", "shot", "key:right", "shot", "key:fire", "shot", "key:right", "shot",
+                           "key:fire", "shot", "dump"] + back + ["shot", "dump"] + back + ["shot", "dump"], **phone)
                 self.assertNotEqual(start.pixels, one.pixels)
                 self.assertNotEqual(one.pixels, two.pixels)
-                self.assertEqual(back_one.pixels, one.pixels)
-                self.assertEqual(back_two.pixels, start.pixels)
+                self.assertNotEqual(one.pixels, one_active.pixels)
+                # Back returns to each page with the link followed there active.
+                self.assertEqual(back_one.pixels, one_active.pixels)
+                self.assertEqual(back_two.pixels, start_active.pixels)
                 canvases = out.split("screen: ")[1:]
                 if not phone:
                     # The Back command is there while there is a jump to go back from.

@@ -30,7 +30,8 @@ class ReaderPhones(ReaderCase):
         # active) returns, the left soft key opens the menu. Siemens sends
         # -1 and -4 for its soft keys, Up and Right elsewhere; Motorola -6
         # for Down.
-        (page1, page2), _ = self.run_book(book(), ["key:fire", "shot", "key:down", "shot"], midp2=True)
+        (page1, page2, active), _ = self.run_book(book(), ["key:fire", "shot", "key:down", "shot", "key:up",
+                                                           "key:right", "shot"], midp2=True)
         (target,), _ = self.run_book(Book(TARGET), ["key:fire", "shot"], midp2=True)
         for keys, back in (("nokia", "clear"), ("se", "clear"), ("siemens", "soft2"), ("motorola", "soft2"),
                            ("motorola-old", "soft2"), ("lg", "clear")):
@@ -43,17 +44,18 @@ class ReaderPhones(ReaderCase):
                 self.assertEqual(up.pixels, page1.pixels)
                 page = 3 * target.width * (target.height - 20)
                 self.assertEqual(followed.pixels[:page], target.pixels[:page])
-                self.assertEqual(returned.pixels, page1.pixels)
+                # Back to the page, with the link followed there active again.
+                self.assertEqual(returned.pixels, active.pixels)
                 self.assertIn("screen: List: Menu", out)
 
     def test_clear_and_back_keys_named_so(self):
         # A phone's Back key known by its code (-11, -16) leads back as Clear does.
-        (page1,), _ = self.run_book(book(), ["key:fire", "shot"], midp2=True)
+        (active,), _ = self.run_book(book(), ["key:fire", "key:right", "shot"], midp2=True)
         for code in ("-8", "-11", "-16"):
             with self.subTest(code=code):
                 (returned,), _ = self.run_book(book(), ["key:fire", "key:right", "key:fire", "key:" + code, "shot"],
                                                midp2=True)
-                self.assertEqual(returned.pixels, page1.pixels)
+                self.assertEqual(returned.pixels, active.pixels)
 
     def test_touch_turns_pages_follows_links_and_works_the_soft_keys(self):
         # On a touch phone: the lower part of the page turns on, the upper
@@ -64,7 +66,8 @@ class ReaderPhones(ReaderCase):
                 def run(actions, b=None):
                     return self.run_book(b or Book(START + TARGET, links=["l%d" % len(START)], portrait=portrait),
                                          actions, size="360x640", midp2=True, touch=True)
-                (page1, page2), _ = run(["key:fire", "shot", "key:down", "shot"])
+                (page1, page2, active), _ = run(["key:fire", "shot", "key:down", "shot", "key:up", "key:right",
+                                                 "shot"])
                 (target,), _ = run(["key:fire", "shot"], Book(TARGET, portrait=portrait))
                 # Where the link is drawn: its underline in the link colour.
                 x, y = next((x, y) for y in range(page1.height) for x in range(page1.width)
@@ -78,7 +81,7 @@ class ReaderPhones(ReaderCase):
                 self.assertEqual(back.pixels, page1.pixels)
                 bar = 3 * target.width * (target.height - 20)
                 self.assertEqual(followed.pixels[:bar], target.pixels[:bar])
-                self.assertEqual(returned.pixels, page1.pixels)
+                self.assertEqual(returned.pixels, active.pixels)
                 self.assertIn("screen: List: Menu", out)
 
     def test_a_long_right_soft_key_label_leaves_the_left_one_whole(self):

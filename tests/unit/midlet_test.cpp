@@ -1,5 +1,6 @@
 #include "core/bVar.h"
 #include "maker/bMaker.h"
+#include "maker/bSources.h"
 #include "midlet/bMidlet.h"
 #include "midlet/bResources.h"
 #include "midlet_temp.h"
@@ -227,7 +228,7 @@ TEST(Maker, ExtensionsAndDumps) {
         {u".htm", u"page.html", false}, {u".html", u"page.HtMl", true}, {u".txt", u"txt", false},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(TBookMaker::HasExtension(c.Extension, c.Name), c.Match) << ToUtf8(c.Name);
+        EXPECT_EQ(HasExtension(c.Extension, c.Name), c.Match) << ToUtf8(c.Name);
 
     TTempFolder temp;
     const std::u16string dump = FromPath(temp.Path / "Book.dump");

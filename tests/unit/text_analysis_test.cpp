@@ -135,13 +135,14 @@ TEST(TextAnalysis, HeadersMakeTitlesAndTableOfContents) {
     const std::vector<TCase> cases = {
         {u"<#header 1>Chapter  One<#/header>",
          u"Chapter  One",
-         u"\1C\1h\1a\1p\1t\1e\1r\1 \1 \1O\1n\1e\1\n",
-         {{'t', u"\1C\1h\1a\1p\1t\1e\1r\1 \1 \1O\1n\1e\1\n", 0}}},
-        // Line breaks inside a title become blanks; blanks at its ends go.
-        {u"x<#header>\r\n A\r\nB \r\n<#/header>",
-         u"x\r\n A\r\nB \r\n",
-         u"\1A\1 \1 \1B\1\n",
-         {{'t', u"\1A\1 \1 \1B\1\n", 1}}},
+         u"\1C\1h\1a\1p\1t\1e\1r\1 \1O\1n\1e\1\n",
+         {{'t', u"\1C\1h\1a\1p\1t\1e\1r\1 \1O\1n\1e\1\n", 0}}},
+        // The lines of a title join with one blank, however many blanks and
+        // line breaks stand between them; blanks at its ends go.
+        {u"x<#header>\r\n A\r\nB \r\n\r\n C\r\n<#/header>",
+         u"x\r\n A\r\nB \r\n\r\n C\r\n",
+         u"\1A\1 \1B\1 \1C\1\n",
+         {{'t', u"\1A\1 \1B\1 \1C\1\n", 1}}},
         {u"<#header><#/header>", u"", u"\1\n", {{'t', u"\1\n", 0}}},
         // A closing tag without an open header: the title runs from the
         // latest header, or from the start of the text.

@@ -14,7 +14,10 @@ public class Display {
         /** Strict mode: behave like the strictest phones. A canvas paints at
          *  once inside repaint() and when it is shown, a screenshot shows
          *  what it painted last (not a fresh paint), and changing commands
-         *  while a paint is under way is refused. */
+         *  while a paint is under way is refused. repaint() paints on the
+         *  thread that calls it, whichever that is: a midlet's own thread
+         *  paints while the host's thread may be inside a key event, as on
+         *  the phones that paint inside repaint(). */
         public boolean strict;
         /** The phone family whose keys the host has (--keys): its key codes,
          *  game actions and key names. */
@@ -25,7 +28,11 @@ public class Display {
         public volatile int repaints;
         /** The first rule the midlet broke, reported after the action. */
         public volatile String violation;
+        /** The callSerially queue; it has its own lock, so that a paint on a
+         *  midlet's thread may queue work while an event holds the host. */
         final ArrayDeque<Runnable> serial = new ArrayDeque<>();
+        /** Paints are one at a time, on whichever thread asks. */
+        private final Object paintLock = new Object();
         long alertUntil;
         Displayable afterAlert;
         private java.awt.image.BufferedImage screen; // strict: the canvas as last painted
@@ -44,8 +51,8 @@ public class Display {
                 repaintRequested = true;
                 return;
             }
-            synchronized (this) {
-                if (current != c) return;
+            if (current != c) return;
+            synchronized (paintLock) {
                 if (painting) repaintRequested = true;
                 else paintNow(c);
             }
@@ -53,6 +60,12 @@ public class Display {
 
         /** Strict mode: paints the canvas into the screen at once. */
         private void paintNow(Canvas c) {
+            synchronized (paintLock) {
+                paintLocked(c);
+            }
+        }
+
+        private void paintLocked(Canvas c) {
             if (screen == null || screen.getWidth() != width || screen.getHeight() != height)
                 screen = new java.awt.image.BufferedImage(width, height, java.awt.image.BufferedImage.TYPE_INT_RGB);
             java.awt.Graphics2D g = screen.createGraphics();
@@ -83,14 +96,22 @@ public class Display {
         /** Whether something will happen by itself: work queued for the
          *  event thread, or an alert that ends after its time. */
         public synchronized boolean busy() {
-            return !serial.isEmpty() || (afterAlert != null && alertUntil >= 0);
+            synchronized (serial) {
+                if (!serial.isEmpty()) return true;
+            }
+            return afterAlert != null && alertUntil >= 0;
         }
 
         /** Runs the callSerially calls queued so far (calls they queue wait
          *  for the next round, as events do on a phone) and ends an alert
          *  whose time is up. */
         public synchronized void runPending() {
-            for (int n = serial.size(); n > 0 && !serial.isEmpty(); n--) serial.poll().run();
+            Runnable[] due;
+            synchronized (serial) {
+                due = serial.toArray(new Runnable[0]);
+                serial.clear();
+            }
+            for (Runnable r : due) r.run();
             if (afterAlert != null && alertUntil >= 0 && System.currentTimeMillis() >= alertUntil) {
                 Displayable next = afterAlert;
                 afterAlert = null;
@@ -246,8 +267,10 @@ public class Display {
             g.setColor(java.awt.Color.WHITE);
             g.fillRect(0, 0, width, height);
             if (strict && current instanceof Canvas) {
-                if (screen == null) paintNow((Canvas) current);
-                g.drawImage(screen, 0, 0, null);
+                synchronized (paintLock) {
+                    if (screen == null) paintLocked((Canvas) current);
+                    g.drawImage(screen, 0, 0, null);
+                }
             } else if (current != null) {
                 painting = current instanceof Canvas;
                 try {
@@ -304,7 +327,7 @@ public class Display {
     }
 
     public void callSerially(Runnable r) {
-        synchronized (host) {
+        synchronized (host.serial) {
             host.serial.add(r);
         }
     }
