@@ -107,7 +107,7 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(data[:6], b"\xff\xfe#\x00T\x00")
         text = data[2:].decode("utf-16-le")
         self.assertTrue(text.endswith("\r\n"))
-        self.assertEqual(len(text.split("\r\n")) - 1, 713)
+        self.assertEqual(len(text.split("\r\n")) - 1, 716)
 
         # A second run leaves the file as it is, even after the user edited it.
         self.write("x.cfg", b"edited")
