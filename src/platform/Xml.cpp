@@ -17,6 +17,24 @@ namespace paginor {
 
 namespace {
 
+// Calls visit for every node below top in document order, going down into
+// elements only. The walk keeps no stack of its own calls, so a hostile page
+// nested tens of thousands of levels deep cannot exhaust the program's stack.
+template <typename Visit> void WalkBelow(const xmlNode* top, Visit&& visit) {
+    if (!top) return;
+    const xmlNode* node = top->children;
+    while (node) {
+        visit(node);
+        if (node->type == XML_ELEMENT_NODE && node->children) {
+            node = node->children;
+            continue;
+        }
+        while (node != top && !node->next)
+            node = node->parent;
+        node = node == top ? nullptr : node->next;
+    }
+}
+
 // Compares a name as written ("prefix:local" or "local") with `wanted`
 // without building the string.
 bool NameAsWrittenIs(const xmlNs* ns, const xmlChar* local, std::string_view wanted) {
@@ -349,21 +367,17 @@ std::string TXmlNode::ChildText() const {
 
 std::string TXmlNode::AllText() const {
     std::string text;
-    for (const TXmlNode child : Children()) {
-        if (child.IsElement())
-            text += child.AllText();
-        else if (child.Raw()->type == XML_TEXT_NODE || child.Raw()->type == XML_CDATA_SECTION_NODE)
-            text += XmlView(child.Raw()->content);
-    }
+    WalkBelow(Raw(), [&](const xmlNode* node) {
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE)
+            text += XmlView(node->content);
+    });
     return text;
 }
 
 void TXmlNode::ForEachElement(const std::function<void(TXmlNode)>& visit) const {
-    for (const TXmlNode child : Children()) {
-        if (!child.IsElement()) continue;
-        visit(child);
-        child.ForEachElement(visit);
-    }
+    WalkBelow(Raw(), [&](const xmlNode* node) {
+        if (node->type == XML_ELEMENT_NODE) visit(TXmlNode(node));
+    });
 }
 
 TXmlDocument::TXmlDocument(xmlDoc* document) : Doc(document) {}
