@@ -245,25 +245,29 @@ void WordImportFiveMegabyteHtml(benchmark::State& state) {
 }
 BENCHMARK(WordImportFiveMegabyteHtml)->Unit(benchmark::kMillisecond);
 
-void WordImportFiveMegabyteDocx(benchmark::State& state) {
+// A zipped document (DOCX, ODT) of about kBookSize with two pictures,
+// written by `write` into the benchmark's folder, then imported.
+template <typename Write>
+void ImportPackage(benchmark::State& state, const char* name, const char* counter, Write write) {
     TBenchFolder folder;
     if (folder.Path.empty()) return state.SkipWithError("can't create a temporary folder");
     fs::create_directory(folder.Path / "pictures");
-    WriteDocx(folder.Path / "book.docx", GenerateDocumentXml(kBookSize - 2 * kPictureBytes),
-              PictureBytes());
-    state.counters["docx_bytes"] = static_cast<double>(fs::file_size(folder.Path / "book.docx"));
-    Import(state, folder.Path / "book.docx", folder.Path / "pictures");
+    write(folder.Path / name);
+    state.counters[counter] = static_cast<double>(fs::file_size(folder.Path / name));
+    Import(state, folder.Path / name, folder.Path / "pictures");
+}
+
+void WordImportFiveMegabyteDocx(benchmark::State& state) {
+    ImportPackage(state, "book.docx", "docx_bytes", [](const fs::path& path) {
+        WriteDocx(path, GenerateDocumentXml(kBookSize - 2 * kPictureBytes), PictureBytes());
+    });
 }
 BENCHMARK(WordImportFiveMegabyteDocx)->Unit(benchmark::kMillisecond);
 
 void WordImportFiveMegabyteOdt(benchmark::State& state) {
-    TBenchFolder folder;
-    if (folder.Path.empty()) return state.SkipWithError("can't create a temporary folder");
-    fs::create_directory(folder.Path / "pictures");
-    WriteOdt(folder.Path / "book.odt", GenerateContentXml(kBookSize - 2 * kPictureBytes),
-             PictureBytes());
-    state.counters["odt_bytes"] = static_cast<double>(fs::file_size(folder.Path / "book.odt"));
-    Import(state, folder.Path / "book.odt", folder.Path / "pictures");
+    ImportPackage(state, "book.odt", "odt_bytes", [](const fs::path& path) {
+        WriteOdt(path, GenerateContentXml(kBookSize - 2 * kPictureBytes), PictureBytes());
+    });
 }
 BENCHMARK(WordImportFiveMegabyteOdt)->Unit(benchmark::kMillisecond);
 

@@ -455,9 +455,7 @@ void TBookMaker::MakeFolderBooks() {
     const std::u16string bookInfo = Config.BookInfo, splashFileName = Config.SplashFileName;
     const TFolderListing listing = MatchingFiles(folder, mask, true);
     const std::vector<std::u16string>& entries = listing.Names;
-    auto isSource = [](const std::u16string& entry) {
-        return HasSourceExtension(entry);
-    };
+    auto isSource = [](const std::u16string& entry) { return HasSourceExtension(entry); };
     for (const std::u16string& entry : listing.NotUtf8)
         if (isSource(entry))
             Log(6, "? Source file " + ToUtf8(folder + entry) +
